@@ -1,0 +1,14 @@
+# Debian's -dev packages for the native build. Found at the top so that every folder sees
+# the imported targets.
+option(QRNV_BUILD_TESTS "Build the test programs" ON)
+if(NOT WIN32)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(TINYXML2 REQUIRED IMPORTED_TARGET tinyxml2)
+  find_package(CURL REQUIRED)
+  find_package(SQLite3 REQUIRED)
+  find_package(OpenSSL REQUIRED)
+  find_package(Threads REQUIRED)
+  if(QRNV_BUILD_TESTS)
+    find_package(GTest REQUIRED)
+  endif()
+endif()

@@ -1,0 +1,33 @@
+#pragma once
+// Folders and files: the small file-system operations that the log set-up, the temporary
+// folders, discovery and the downloads share.
+
+#include <cstdint>
+#include <string>
+
+namespace qrnv {
+
+// Creates one folder. False with the last error set when it was not created (also when it
+// exists: the last error is then kErrorAlreadyExists). New folders are private to the user
+// on POSIX (0700).
+bool MakeDirectory(const std::wstring& path);
+
+// allLevels: creates every missing level of the path, logging each level that fails for
+// another reason than "already exists"; true when the whole path exists afterwards.
+// One level: true when created, when it exists, or when its parent is the root; otherwise
+// logs "can not create directory %s because: \"%s\"" and returns false.
+bool CreateDirectoryPath(const std::wstring& path, bool allLevels);
+
+// True when the file can be opened for reading.
+bool FileExists(const std::wstring& path);
+
+// Deletes a file; false with the last error set when it could not be deleted.
+bool DeleteFileAt(const std::wstring& path);
+
+// The last-access date of the file in local time, as "%d%02d%02d".
+bool GetFileDateText(const std::wstring& path, std::wstring& out);
+
+// Seconds since 1970-01-01 00:00 UTC.
+std::int64_t CurrentUnixTime();
+
+} // namespace qrnv

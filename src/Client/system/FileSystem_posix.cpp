@@ -1,0 +1,51 @@
+#include "Client/system/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include "sdk/text/Format.h"
+#include "sdk/text/TextConvert.h"
+
+namespace qrnv {
+
+bool MakeDirectory(const std::wstring& path)
+{
+    return mkdir(WideToUtf8(path).c_str(), 0700) == 0;
+}
+
+bool FileExists(const std::wstring& path)
+{
+    const int fd = open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st;
+    const bool regular = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    close(fd);
+    return regular;
+}
+
+bool DeleteFileAt(const std::wstring& path)
+{
+    return unlink(WideToUtf8(path).c_str()) == 0;
+}
+
+bool GetFileDateText(const std::wstring& path, std::wstring& out)
+{
+    struct stat st;
+    if (stat(WideToUtf8(path).c_str(), &st) != 0) {
+        return false;
+    }
+    std::tm local{};
+    const time_t accessed = st.st_atim.tv_sec;
+    if (!localtime_r(&accessed, &local)) {
+        return false;
+    }
+    out = FormatText(L"%d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    return true;
+}
+
+} // namespace qrnv

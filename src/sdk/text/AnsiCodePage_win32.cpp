@@ -1,0 +1,35 @@
+#include "sdk/text/TextConvert.h"
+
+#include "sdk/WinInclude.h"
+
+namespace qrnv {
+
+std::string WideToAnsi(std::wstring_view text)
+{
+    if (text.empty()) {
+        return {};
+    }
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    if (n <= 0) {
+        return {};
+    }
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring AnsiToWide(std::string_view bytes)
+{
+    if (bytes.empty()) {
+        return {};
+    }
+    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (n <= 0) {
+        return {};
+    }
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
+    return out;
+}
+
+} // namespace qrnv
