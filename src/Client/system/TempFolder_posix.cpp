@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
