@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "Client/system/InternetErrors.h"
 #include "sdk/text/Format.h"
 #include "sdk/text/TextConvert.h"
 
@@ -24,8 +25,9 @@ void SetLastErrorCode(std::uint32_t code)
 std::wstring GetLastErrorText()
 {
     const int code = errno;
-    std::wstring text;
-    if (code != 0) {
+    // The HTTP transports report WinINet numbers here, as the system does on Windows.
+    std::wstring text = InternetErrorMessage(static_cast<std::uint32_t>(code));
+    if (code != 0 && text.empty()) {
         char buf[256] = {};
         // The GNU strerror_r returns the message, which need not be in buf.
         const char* msg = strerror_r(code, buf, sizeof buf);
