@@ -65,3 +65,24 @@ function(qrnv_layer name)
     target_link_libraries(${name} INTERFACE ${libs})
   endif()
 endfunction()
+
+# Compiles text files into a target: each FILE becomes "embedded/<file name>.h" holding the
+# constant qrnv::embedded::<file name as identifier>. A test program then finds its fixtures
+# wherever it runs (natively or under Wine), without a path to the source tree.
+function(qrnv_embed_text_files target)
+  set(out_dir ${CMAKE_CURRENT_BINARY_DIR}/embedded_${target})
+  foreach(f IN LISTS ARGN)
+    get_filename_component(file_name "${f}" NAME)
+    string(MAKE_C_IDENTIFIER "${file_name}" id)
+    set(header ${out_dir}/embedded/${file_name}.h)
+    add_custom_command(
+      OUTPUT ${header}
+      COMMAND ${CMAKE_COMMAND} -DINPUT=${f} -DOUTPUT=${header} -DNAME=${id}
+              -P ${PROJECT_SOURCE_DIR}/cmake/EmbedText.cmake
+      DEPENDS ${f} ${PROJECT_SOURCE_DIR}/cmake/EmbedText.cmake
+      COMMENT "Embedding ${file_name}"
+      VERBATIM)
+    target_sources(${target} PRIVATE ${header})
+  endforeach()
+  target_include_directories(${target} PRIVATE ${out_dir})
+endfunction()
