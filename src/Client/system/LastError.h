@@ -13,6 +13,9 @@ void SetLastErrorCode(std::uint32_t code);
 // only " (%lu)" when the system has no message for it.
 std::wstring GetLastErrorText();
 
+// The system's message for a code, line breaks removed; empty when it has none.
+std::wstring GetErrorMessage(std::uint32_t code);
+
 // Error numbers that the portable logic compares against.
 extern const std::uint32_t kErrorAlreadyExists;
 extern const std::uint32_t kErrorFileNotFound;

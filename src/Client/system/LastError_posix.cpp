@@ -22,9 +22,9 @@ void SetLastErrorCode(std::uint32_t code)
     errno = static_cast<int>(code);
 }
 
-std::wstring GetLastErrorText()
+std::wstring GetErrorMessage(std::uint32_t errorCode)
 {
-    const int code = errno;
+    const int code = static_cast<int>(errorCode);
     // The HTTP transports report WinINet numbers here, as the system does on Windows.
     std::wstring text = InternetErrorMessage(static_cast<std::uint32_t>(code));
     if (code != 0 && text.empty()) {
@@ -39,6 +39,13 @@ std::wstring GetLastErrorText()
             }
         }
     }
+    return text;
+}
+
+std::wstring GetLastErrorText()
+{
+    const int code = errno;
+    std::wstring text = GetErrorMessage(static_cast<std::uint32_t>(code));
     text += FormatText(L" (%lu)", static_cast<unsigned long>(code));
     errno = code;
     return text;

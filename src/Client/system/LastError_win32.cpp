@@ -18,9 +18,8 @@ void SetLastErrorCode(std::uint32_t code)
     ::SetLastError(code);
 }
 
-std::wstring GetLastErrorText()
+std::wstring GetErrorMessage(std::uint32_t code)
 {
-    const DWORD code = ::GetLastError();
     wchar_t* buffer = nullptr;
     const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                    nullptr, code, 1024, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
@@ -35,6 +34,13 @@ std::wstring GetLastErrorText()
     if (buffer) {
         LocalFree(buffer);
     }
+    return text;
+}
+
+std::wstring GetLastErrorText()
+{
+    const DWORD code = ::GetLastError();
+    std::wstring text = GetErrorMessage(code);
     text += FormatText(L" (%lu)", static_cast<unsigned long>(code));
     ::SetLastError(code);
     return text;
