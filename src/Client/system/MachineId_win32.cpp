@@ -1,0 +1,10 @@
+#include "Client/system/MachineId.h"
+
+namespace qrnv {
+
+bool ReadPlatformMachineId(std::wstring&)
+{
+    return false;
+}
+
+} // namespace qrnv
