@@ -5,6 +5,7 @@
 #include "Client/CmdLineInfo.h"
 #include "Client/Log.h"
 #include "Client/ProgramInfoAccess.h"
+#include "Client/Settings.h"
 #include "Client/system/DebugMessage.h"
 #include "Client/system/ProcessArguments.h"
 #include "Client/ui/Dialog.h"
@@ -14,6 +15,9 @@ namespace qrnv {
 bool QuarnRenova::InitInstance()
 {
     RestrictLibrarySearchToSystemFolder();
+    if (GetDebugFlag() != 0) {
+        ShowDebugMessage(L"QuarnRenova start");
+    }
 
     auto cmdLine = std::make_unique<CmdLineInfo>();
     cmdLine->ParseCommandLine(GetProcessArguments());
@@ -50,6 +54,8 @@ bool QuarnRenova::InitInstance()
     // name must not be read as a conversion.
     LogInfo(L"InstalledLocation: %s", info.mInstalledLocation);
 
+    ClearUpdateResult(GetProgramInfo());
+
     LogInfo(L"StartParameter: %s", GetRawCommandLine());
 
     auto dialog = std::make_unique<Dialog>();
@@ -66,6 +72,9 @@ bool QuarnRenova::InitInstance()
 
 std::int32_t QuarnRenova::ExitInstance()
 {
+    if (GetDebugFlag() != 0) {
+        ShowDebugMessage(L"QuarnRenova end");
+    }
     return mExitCode;
 }
 

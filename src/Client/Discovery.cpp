@@ -5,6 +5,7 @@
 
 #include "Client/ProgramInfoAccess.h"
 #include "Client/system/OsVersion.h"
+#include "Client/system/Registry.h"
 
 namespace qrnv {
 namespace {
@@ -89,9 +90,10 @@ bool StripPreviewChannelSuffix(ProgramInfo& r)
 
 bool IsPreviewChannelEnabled(const ProgramInfo& r)
 {
-    // TODO(settings merge): the machine key's PreviewChannel value.
-    (void)r;
-    return false;
+    RegKey key;
+    std::uint32_t value = 0;
+    return key.Open(RegHive::LocalMachine, L"Software\\Quarn\\Quarn Renova\\" + r.mProgramName, RegView::Registry64, false) &&
+           key.ReadNumber(L"PreviewChannel", value) && value == 1;
 }
 
 void AddPreviewChannelSuffix(ProgramInfo& r)

@@ -9,6 +9,8 @@
 #include "Client/system/ModulePath.h"
 #include "Client/system/Platform.h"
 #include "Client/system/ProcessObjects.h"
+#include "Client/system/Registry.h"
+#include "sdk/text/Format.h"
 
 namespace qrnv {
 namespace {
@@ -37,10 +39,24 @@ private:
 
 // The maker's product Vaultry names its edition in a machine key of its own; its two
 // affected versions get the edition appended to both names. False when that key is missing.
+constexpr const wchar_t* kVaultryName = L"Quarn Vaultry";
+constexpr const wchar_t* kVaultryEditionKey = L"SOFTWARE\\Quarn\\Quarn Vaultry\\{6F1C2B7E-3A9D-4E85-B0C4-2D7A91E5F308}";
+constexpr std::size_t kVaultryEditionChars = 129;
+
 bool AppendVaultryEdition(ProgramInfo& r)
 {
-    // TODO(settings merge): read the edition key once the registry seam is in.
-    (void)r;
+    if (r.mProgramName != kVaultryName || (r.mProgramVersion != L"4.10.11" && r.mProgramVersion != L"4.10.16")) {
+        return true;
+    }
+    RegKey key;
+    if (!key.Open(RegHive::LocalMachine, kVaultryEditionKey, RegView::Registry64, false)) {
+        LogError(L"Can\u00b4t open RegKey: %s", kVaultryEditionKey);
+        return false;
+    }
+    std::wstring edition;
+    key.ReadText(L"InstalledProductEdition", edition, kVaultryEditionChars);
+    r.mDisplayName += FormatText(L" %s", edition);
+    r.mProgramName += FormatText(L" %s", edition);
     return true;
 }
 
