@@ -56,7 +56,9 @@ std::uint32_t StartProcess(const std::wstring& path, const std::wstring& argumen
         LogInfo(L"Try start application %s per UseShellExecute with commandline: %s", path, arguments);
         SHELLEXECUTEINFOW info = {};
         info.cbSize = sizeof info;
-        info.fMask = SEE_MASK_NOCLOSEPROCESS;
+        // No error box from the shell: the dialog is the only place that shows the user a
+        // failure. The elevation prompt itself still appears.
+        info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
         info.hwnd = nullptr;
         info.lpVerb = L"runas";
         info.lpFile = path.c_str();
