@@ -87,6 +87,20 @@ void LoopbackHttpServer::ServeBody(const std::string& path, const std::string& b
     });
 }
 
+void LoopbackHttpServer::ServeNumbered(const std::string& path, const std::string& prefix)
+{
+    State* s = mState.get();
+    s->server.Get(path, [s, prefix](const httplib::Request& request, httplib::Response& response) {
+        s->Count(request);
+        int number = 0;
+        {
+            std::lock_guard<std::mutex> guard(s->lock);
+            number = s->counts[request.path];
+        }
+        response.set_content(prefix + std::to_string(number), "application/octet-stream");
+    });
+}
+
 void LoopbackHttpServer::ServeStatus(const std::string& path, int status)
 {
     State* s = mState.get();

@@ -26,6 +26,9 @@ public:
 
     // 200 with the body.
     void ServeBody(const std::string& path, const std::string& body);
+    // 200 with prefix + the number of this request to the path (1, 2, ...): a file that
+    // changes on the server between two downloads.
+    void ServeNumbered(const std::string& path, const std::string& prefix);
     // A status without a useful body.
     void ServeStatus(const std::string& path, int status);
     // 302 to location.

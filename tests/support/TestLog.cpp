@@ -5,6 +5,8 @@
 #include <iterator>
 
 #include "Client/Log.h"
+#include "Client/system/Thread.h"
+#include "sdk/text/Format.h"
 #include "support/TestFolders.h"
 
 namespace qrnv::test {
@@ -13,6 +15,7 @@ LogCapture::LogCapture()
 {
     // Sets the log up if nobody did yet, so that it stays where it is for the test.
     mPath = GetLog().FilePath();
+    mThreadTag = FormatText(L"[08%x] ", CurrentThreadId());
     std::error_code error;
     mStart = std::filesystem::file_size(ToFsPath(mPath), error);
     if (error) {
@@ -42,11 +45,11 @@ std::vector<LogLine> LogCapture::Lines() const
         }
         pos = end + 2;
         const std::size_t colon = line.find(L": ", 20);
-        const std::size_t id = line.find(L"] ");
+        const std::size_t id = line.find(mThreadTag);
         if (colon == std::wstring::npos || id == std::wstring::npos || colon < 3) {
             continue;
         }
-        lines.push_back({line.substr(colon - 3, 3), line.substr(id + 2)});
+        lines.push_back({line.substr(colon - 3, 3), line.substr(id + mThreadTag.size())});
     }
     return lines;
 }

@@ -11,7 +11,9 @@ struct LogLine {
     std::wstring message; // the text after the thread id
 };
 
-// Remembers where the log file ends when made; Lines() gives what was written since.
+// Remembers where the log file ends when made; Lines() gives what the making thread wrote
+// since. Other threads' lines are left out: runs of other programs in the same second share
+// the file, and the code under test logs on the calling thread.
 class LogCapture {
 public:
     LogCapture();
@@ -22,6 +24,7 @@ public:
 
 private:
     std::wstring mPath;
+    std::wstring mThreadTag;
     unsigned long long mStart = 0;
 };
 
