@@ -2,7 +2,11 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
+#include "Client/system/FileSystem.h"
 #include "Client/system/Process.h"
+#include "sdk/text/TextConvert.h"
 #include "Client/system/VersionResource.h"
 #include "Client/system/VersionSection.h"
 #include "support/ElfBuilder.h"
@@ -82,6 +86,16 @@ TEST(VersionResource, SectionsOfTheWrongSizeReadAsNone)
         EXPECT_EQ(c.found, GetVersionResourceText(path, L"ProductName", out)) << c.what;
         EXPECT_EQ(c.found ? L"Sized" : L"", out) << c.what;
     }
+}
+
+TEST(VersionResource, APipeUnderTheNameIsNoFileAndDoesNotBlock)
+{
+    const test::ScopedFolder folder;
+    const std::wstring path = folder.Path() + L"QuarnRenovaWorker.exe";
+    ASSERT_EQ(0, mkfifo(WideToUtf8(path).c_str(), 0600));
+    EXPECT_FALSE(FileExists(path));
+    std::wstring out;
+    EXPECT_FALSE(GetVersionResourceText(path, L"ProductVersion", out));
 }
 
 } // namespace

@@ -125,7 +125,8 @@ private:
 
 std::unique_ptr<VersionBlock> OpenVersionBlock(const std::wstring& path)
 {
-    const FileDescriptor fd(open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking: opening a FIFO planted under the name must not hold us.
+    const FileDescriptor fd(open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st;
     if (fd.Get() < 0 || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return nullptr;
