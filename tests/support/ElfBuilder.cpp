@@ -26,13 +26,13 @@ void PutValue(const ElfLayout& layout, std::string& bytes, std::size_t offset, s
     }
 }
 
-std::string BuildElf(const ElfLayout& layout, const std::vector<ElfSectionSpec>& sections)
+std::string BuildElf(const ElfLayout& layout, const std::vector<ElfTestSection>& sections)
 {
     const std::size_t headerSize = layout.is64 ? 64 : 52;
     const std::size_t entrySize = layout.is64 ? 64 : 40;
     const std::size_t word = layout.is64 ? 8 : 4;
 
-    std::vector<ElfSectionSpec> all;
+    std::vector<ElfTestSection> all;
     all.push_back({"", "", 0});
     all.insert(all.end(), sections.begin(), sections.end());
     std::string names(1, '\0');

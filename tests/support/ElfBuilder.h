@@ -8,7 +8,7 @@
 
 namespace qrnv::test {
 
-struct ElfSectionSpec {
+struct ElfTestSection {
     std::string name;
     std::string content;
     std::uint32_t type = 1; // SHT_PROGBITS; 8 is SHT_NOBITS
@@ -20,7 +20,7 @@ struct ElfLayout {
 };
 
 // Sections: the null section, the given ones, then ".shstrtab" (the name table).
-std::string BuildElf(const ElfLayout& layout, const std::vector<ElfSectionSpec>& sections);
+std::string BuildElf(const ElfLayout& layout, const std::vector<ElfTestSection>& sections);
 
 // Offsets into what BuildElf made, to damage it on purpose.
 struct ElfOffsets {
