@@ -16,8 +16,6 @@ constexpr std::array<std::wstring_view, 6> kEditionWords = {L"Professional", L"S
                                                             L"Tech",         L"Admin",  L"Express"};
 constexpr std::wstring_view kMedia = L"Media";
 
-constexpr int kLanguageGerman = 1031;
-constexpr int kLanguageJapanese = 1041;
 
 bool EndsWith(const std::wstring& text, std::wstring_view suffix)
 {

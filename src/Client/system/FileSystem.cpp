@@ -9,9 +9,12 @@
 namespace qrnv {
 namespace {
 
+// Keeps the last error for the caller, who may quote it once more.
 void LogCannotCreate(const std::wstring& path)
 {
+    const std::uint32_t error = GetLastErrorCode();
     LogError(L"can not create directory %s because: \"%s\"", path, GetLastErrorText());
+    SetLastErrorCode(error);
 }
 
 // The folder part of a path as the platform's path split gives it: everything after the

@@ -18,7 +18,8 @@ bool MakeDirectory(const std::wstring& path);
 // logs "can not create directory %s because: \"%s\"" and returns false.
 bool CreateDirectoryPath(const std::wstring& path, bool allLevels);
 
-// True when the file can be opened for reading.
+// True when the file can be opened for reading (on POSIX: a regular file; opening never
+// blocks on a pipe planted under the name).
 bool FileExists(const std::wstring& path);
 
 // Deletes a file; false with the last error set when it could not be deleted.

@@ -18,12 +18,14 @@ bool MakeDirectory(const std::wstring& path)
 
 bool FileExists(const std::wstring& path)
 {
-    const int fd = open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking: a FIFO planted under the name must not hold us. Only a regular file
+    // counts: a folder, pipe or device is nothing a caller could use as its file.
+    const int fd = open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
     struct stat st;
-    const bool regular = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     close(fd);
     return regular;
 }

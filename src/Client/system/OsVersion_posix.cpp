@@ -1,22 +1,38 @@
 #include "Client/system/OsVersion.h"
 
+#include <sys/utsname.h>
+
+#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <initializer_list>
 
 namespace qrnv {
 
-int GetSystemDefaultLanguage()
+std::int32_t GetOsVersion(OsVersionInfo& record)
 {
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
+    record = OsVersionInfo{};
+    utsname name;
+    if (uname(&name) != 0) {
+        return errno != 0 ? errno : -1;
+    }
+    ParseKernelRelease(name.release, record);
+    record.mProductType = kProductTypeWorkstation;
+    return 0;
+}
+
+std::int32_t GetSystemDefaultLanguage()
+{
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(variable);
         if (value && *value) {
-            if (std::strncmp(value, "de", 2) == 0) return 1031;
-            if (std::strncmp(value, "ja", 2) == 0) return 1041;
-            return 1033;
+            return LanguageOfLocaleName(value);
         }
     }
-    return 1033;
+    return kLanguageEnglish;
+}
+
+bool RunsAsWow64()
+{
+    return false;
 }
 
 } // namespace qrnv

@@ -1,0 +1,50 @@
+#pragma once
+// Throw-away folders for tests, and the paths of the helper programs beside the test.
+
+#include <filesystem>
+#include <string>
+
+namespace qrnv::test {
+
+// A new empty folder under the system's temporary path, removed with everything in it when
+// the object goes. Path() ends with a separator.
+class ScopedFolder {
+public:
+    ScopedFolder();
+    ~ScopedFolder();
+    ScopedFolder(const ScopedFolder&) = delete;
+    ScopedFolder& operator=(const ScopedFolder&) = delete;
+    const std::wstring& Path() const { return mPath; }
+
+private:
+    std::wstring mPath;
+};
+
+// A ScopedFolder that is the system's temporary path while the object lives (TMPDIR on
+// POSIX, TMP and TEMP on Windows).
+class ScopedTempPath {
+public:
+    ScopedTempPath();
+    ~ScopedTempPath();
+    ScopedTempPath(const ScopedTempPath&) = delete;
+    ScopedTempPath& operator=(const ScopedTempPath&) = delete;
+    const std::wstring& Path() const { return mFolder.Path(); }
+
+private:
+    ScopedFolder mFolder;
+    bool mHadTmp = false, mHadTemp = false;
+    std::wstring mOldTmp, mOldTemp;
+};
+
+// A program of the build beside the running test ("qrnv_test_child" gives the path of
+// qrnv_test_child or qrnv_test_child.exe).
+std::wstring HelperProgramPath(const std::wstring& name);
+
+// A path of ours as the standard library's (UTF-8 bytes on POSIX).
+std::filesystem::path ToFsPath(const std::wstring& path);
+
+// Writes bytes to a file (replacing it); reads a whole file ("" when it cannot).
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadFileBytes(const std::wstring& path);
+
+} // namespace qrnv::test
