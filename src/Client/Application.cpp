@@ -6,6 +6,7 @@
 #include "Client/Log.h"
 #include "Client/ProgramInfoAccess.h"
 #include "Client/Settings.h"
+#include "Client/service/QuickCheck.h"
 #include "Client/system/DebugMessage.h"
 #include "Client/system/ProcessArguments.h"
 #include "Client/ui/Dialog.h"
@@ -56,15 +57,19 @@ bool QuarnRenova::InitInstance()
 
     ClearUpdateResult(GetProgramInfo());
 
+    auto driver = std::make_unique<QuickCheck>();
     LogInfo(L"StartParameter: %s", GetRawCommandLine());
+    driver->mCmdLine = cmdLine.get();
 
     auto dialog = std::make_unique<Dialog>();
     dialog->mCmdLine = cmdLine.get();
+    dialog->mDriver = driver.get();
 
     mExitCode = dialog->DoModal();
     LogInfo(L"ExitCode %d", mExitCode);
 
     dialog.reset();
+    driver.reset();
     record.reset();
     cmdLine.reset();
     return true;

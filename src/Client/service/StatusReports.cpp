@@ -1,0 +1,128 @@
+#include "Client/service/StatusReports.h"
+
+#include <tinyxml2.h>
+
+#include "Client/Log.h"
+#include "Client/ProgramInfoAccess.h"
+#include "Client/service/QuickCheckRequest.h"
+#include "Client/service/WebService.h"
+#include "Client/system/Thread.h"
+#include "sdk/text/Format.h"
+
+namespace qrnv {
+namespace {
+
+struct UpdateStatusParameters {
+    std::int32_t status;
+    std::uint32_t updateId;
+};
+
+struct UpgradeOfferParameters {
+    std::int32_t choice;
+    std::wstring programName;
+    std::wstring programVersion;
+    std::int32_t majorVersion;
+};
+
+unsigned UpdateStatusThread(void* p)
+{
+    std::unique_ptr<UpdateStatusParameters> params(static_cast<UpdateStatusParameters*>(p));
+    const auto doc = BuildUpdateStatusReport(params->status, params->updateId);
+    PostStatusXmlToService(kUpdateStatusArgument, *doc, kUpdateStatusMethod);
+    return 0;
+}
+
+unsigned UpgradeOfferThread(void* p)
+{
+    std::unique_ptr<UpgradeOfferParameters> params(static_cast<UpgradeOfferParameters*>(p));
+    const auto doc =
+        BuildUpgradeOfferReport(params->choice, params->programName, params->programVersion, params->majorVersion);
+    PostStatusXmlToService(kUpgradeOfferStatusArgument, *doc, kUpgradeOfferStatusMethod);
+    return 0;
+}
+
+tinyxml2::XMLElement* StartReport(tinyxml2::XMLDocument& doc, const char* rootName, const wchar_t* buildLine)
+{
+    LogInfo(L"CreateUpdateStatusXml start");
+    LogInfo(buildLine);
+    tinyxml2::XMLElement* root = doc.NewElement(rootName);
+    doc.InsertEndChild(root);
+    AppendVersionElement(root);
+    AppendMacElement(root);
+    AppendMachineGuidElement(root);
+    return root;
+}
+
+} // namespace
+
+std::unique_ptr<tinyxml2::XMLDocument> BuildUpdateStatusReport(std::int32_t status, std::uint32_t updateId)
+{
+    auto doc = std::make_unique<tinyxml2::XMLDocument>();
+    tinyxml2::XMLElement* root = StartReport(*doc, "UpdateStatus", L"start to build UpdateStatus.xml");
+    const bool stub = GetProgramInfo().mIsStubExe != 0;
+    AppendTextElement(root, "IsStub", stub ? L"1" : L"0");
+    LogInfo(stub ? L"IsStub = true" : L"IsStub = false");
+    const std::wstring statusText = FormatText(L"%d", status);
+    AppendTextElement(root, "Status", statusText);
+    LogInfo(L"Status: %s", statusText);
+    if (updateId != 0) {
+        const std::wstring id = FormatText(L"%d", updateId);
+        AppendTextElement(root, "UpdateId", id);
+        LogInfo(L"UpdateId: %s", id);
+    } else {
+        AppendEmptyElement(root, "UpdateId");
+        LogInfo(L"UpdateId == 0");
+    }
+    LogInfo(L"CreateUpdateStatusXml end");
+    return doc;
+}
+
+std::unique_ptr<tinyxml2::XMLDocument> BuildUpgradeOfferReport(std::int32_t choice, const std::wstring& programName,
+                                                               const std::wstring& programVersion,
+                                                               std::int32_t majorVersion)
+{
+    auto doc = std::make_unique<tinyxml2::XMLDocument>();
+    tinyxml2::XMLElement* root = StartReport(*doc, "UpgradeOfferStatus", L"start to build UpgradeOfferStatus.xml");
+    AppendTextElement(root, "ProgramName", programName);
+    LogInfo(L"ProgramName: %s", programName);
+    AppendTextElement(root, "ProgramVersionNumber", programVersion);
+    LogInfo(L"ProgramVersionNumber: %s", programVersion);
+    if (majorVersion != 0) {
+        const std::wstring major = FormatText(L"%d", majorVersion);
+        AppendTextElement(root, "MajorVersion", major);
+        LogInfo(L"MajorVersion: %s", major);
+    } else {
+        AppendEmptyElement(root, "MajorVersion");
+        LogInfo(L"MajorVersion == 0");
+    }
+    const std::wstring choiceText = FormatText(L"%d", choice);
+    AppendTextElement(root, "Status", choiceText);
+    LogInfo(L"Status: %s", choiceText);
+    LogInfo(L"CreateUpdateStatusXml end");
+    return doc;
+}
+
+void StartUpdateStatusReport(std::int32_t status, std::uint32_t updateId)
+{
+    auto* params = new UpdateStatusParameters{status, updateId};
+    ThreadHandle thread;
+    if (StartThread(thread, UpdateStatusThread, params)) {
+        CloseThread(thread);
+    } else {
+        delete params;
+    }
+}
+
+void StartUpgradeOfferReport(std::int32_t choice, const std::wstring& programName, const std::wstring& programVersion,
+                             std::int32_t majorVersion)
+{
+    auto* params = new UpgradeOfferParameters{choice, programName, programVersion, majorVersion};
+    ThreadHandle thread;
+    if (StartThread(thread, UpgradeOfferThread, params)) {
+        CloseThread(thread);
+    } else {
+        delete params;
+    }
+}
+
+} // namespace qrnv
