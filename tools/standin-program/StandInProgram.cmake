@@ -36,7 +36,10 @@ function(qrnv_standin_program target)
     set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
     configure_file(${QRNV_STANDIN_PROGRAM_DIR}/VersionInfo.rc.in ${rc} @ONLY)
     target_sources(${target} PRIVATE ${rc})
-  elseif(COMMAND qrnv_stamp_version_section)
-    qrnv_stamp_version_section(${target} ${S_PRODUCT_VERSION})
+  else()
+    # The version section, as a version resource would carry it on Windows.
+    target_sources(${target} PRIVATE ${QRNV_STANDIN_PROGRAM_DIR}/VersionSection_posix.cpp)
+    target_compile_definitions(${target} PRIVATE
+      QRNV_STANDIN_PRODUCT_VERSION="${S_PRODUCT_VERSION}")
   endif()
 endfunction()
