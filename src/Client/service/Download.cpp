@@ -5,21 +5,9 @@
 #include "Client/system/FileSystem.h"
 #include "Client/system/LastError.h"
 #include "sdk/text/Format.h"
+#include "sdk/text/TextEdit.h"
 
 namespace qrnv {
-namespace {
-
-std::wstring ReplaceEvery(std::wstring text, std::wstring_view what, std::wstring_view with)
-{
-    std::size_t pos = 0;
-    while ((pos = text.find(what, pos)) != std::wstring::npos) {
-        text.replace(pos, what.size(), with);
-        pos += with.size();
-    }
-    return text;
-}
-
-} // namespace
 
 bool DownloadFile(const std::wstring& url, const std::wstring& folder, const std::wstring& fileName, bool logFailures)
 {
@@ -42,7 +30,7 @@ bool DownloadFile(const std::wstring& url, const std::wstring& folder, const std
         LogInfo(L"Downloading from: '%s' - to: %s", url, target);
         result = TransferUrlToFile(tried, target);
         if (result != kDownloadOk && url.find(L"https://") != std::wstring::npos) {
-            tried = ReplaceEvery(url, L"https://", L"http://");
+            tried = ReplaceAll(url, L"https://", L"http://");
             if (logFailures) {
                 LogInfo(L"Try to connect without SSL: %s", tried);
             }

@@ -20,6 +20,7 @@
 #include "Client/system/TempFolder.h"
 #include "sdk/text/Format.h"
 #include "sdk/text/TextConvert.h"
+#include "sdk/text/TextEdit.h"
 
 namespace qrnv {
 namespace {
@@ -65,19 +66,6 @@ const Message kProductName = {L"Quarn Renova", L"Quarn Renova", L"\u81ea\u52d5\u
 const wchar_t* Pick(const Message& m, int language)
 {
     return language == kLanguageGerman ? m.german : language == kLanguageJapanese ? m.japanese : m.english;
-}
-
-std::wstring ReplaceAll(std::wstring text, const std::wstring& what, const std::wstring& with)
-{
-    if (what.empty()) {
-        return text;
-    }
-    std::size_t pos = 0;
-    while ((pos = text.find(what, pos)) != std::wstring::npos) {
-        text.replace(pos, what.size(), with);
-        pos += with.size();
-    }
-    return text;
 }
 
 std::wstring WithCaption(const Message& m, int language, const std::wstring& caption)

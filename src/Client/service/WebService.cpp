@@ -12,6 +12,7 @@
 #include "Client/system/InternetErrors.h"
 #include "Client/system/LastError.h"
 #include "sdk/text/TextConvert.h"
+#include "sdk/text/TextEdit.h"
 
 #ifndef QRNV_SERVICE_BASE_URL
 #define QRNV_SERVICE_BASE_URL L"https://update.quarn.example/Renova/"
@@ -31,16 +32,6 @@ void CheckLastError(const wchar_t* step)
         LogError(step, GetErrorMessage(code), static_cast<std::int32_t>(code));
         SetLastErrorCode(0);
     }
-}
-
-std::wstring ReplaceAll(std::wstring text, const std::wstring& what, const std::wstring& with)
-{
-    std::size_t pos = 0;
-    while ((pos = text.find(what, pos)) != std::wstring::npos) {
-        text.replace(pos, what.size(), with);
-        pos += with.size();
-    }
-    return text;
 }
 
 // Steps 3 to 9 of a call; the caller has printed and logged the request.

@@ -1,6 +1,7 @@
 #include "sdk/log/CLog.h"
 
 #include "sdk/text/TextConvert.h"
+#include "sdk/text/TextEdit.h"
 
 namespace qrnv {
 namespace {
@@ -9,16 +10,6 @@ const wchar_t* const kLevelNames[22] = {
     L"off", L"CRI", L"ERR", L"WAR", L"INF", L"AUD", L"DB1", L"DB2", L"DB3", L"DB4", L"RS1",
     L"RS2", L"RS3", L"RS4", L"RS5", L"ALW", L"RS6", L"RS7", L"RS8", L"RS9", L"RSA", L"TRM",
 };
-
-std::wstring ReplaceAll(std::wstring text, std::wstring_view what, const std::wstring& with)
-{
-    std::size_t pos = 0;
-    while ((pos = text.find(what, pos)) != std::wstring::npos) {
-        text.replace(pos, what.size(), with);
-        pos += with.size();
-    }
-    return text;
-}
 
 } // namespace
 
