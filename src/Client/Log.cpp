@@ -91,4 +91,10 @@ bool IsLogSetUp()
     return gSetUp.load();
 }
 
+void ResetLogForTests()
+{
+    gLog.Close();
+    gSetUp = false;
+}
+
 } // namespace qrnv
