@@ -68,6 +68,13 @@ std::wstring MakeFreshFolder(const std::wstring& hint)
     }
 }
 
+bool MakeFolder(const std::wstring& path)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(ToPath(path), ec);
+    return std::filesystem::is_directory(ToPath(path), ec);
+}
+
 void RemoveTree(const std::wstring& path)
 {
     std::error_code ec;

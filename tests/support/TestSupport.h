@@ -17,6 +17,9 @@ wchar_t Separator();
 // the temporary folder (SetTempFolder) do not nest fresh folders inside each other.
 std::wstring MakeFreshFolder(const std::wstring& hint);
 
+// Makes a folder and every missing level above it; true when it exists afterwards.
+bool MakeFolder(const std::wstring& path);
+
 // Removes a folder with everything in it; silent when it is missing.
 void RemoveTree(const std::wstring& path);
 
