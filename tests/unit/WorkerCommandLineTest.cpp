@@ -12,8 +12,18 @@ namespace {
 
 class WorkerCommandLine : public ::testing::Test {
 protected:
-    void SetUp() override { ResetProgramInfoForTests(); }
-    void TearDown() override { ResetProgramInfoForTests(); }
+    void SetUp() override
+    {
+        ResetProgramInfoForTests();
+        mFolder = test::MakeFreshFolder(L"worker loc"); // has a blank and a final separator
+        ASSERT_FALSE(mFolder.empty());
+    }
+    void TearDown() override
+    {
+        ResetProgramInfoForTests();
+        test::RemoveTree(mFolder);
+    }
+    std::wstring mFolder;
 };
 
 TEST_F(WorkerCommandLine, EveryPieceInItsFormAndOrder)
@@ -106,7 +116,7 @@ TEST_F(WorkerCommandLine, EveryPieceInItsFormAndOrder)
 TEST_F(WorkerCommandLine, TheLocationArrivesWithOneSeparatorAfterSplitting)
 {
     const wchar_t sep = test::Separator();
-    const std::wstring loc = test::MakeFreshFolder(L"worker loc"); // has a blank and a final separator
+    const std::wstring& loc = mFolder;
     ProgramInfo published;
     published.mInstalledLocation = loc + sep + sep;
     PublishProgramInfo(published);
@@ -114,7 +124,6 @@ TEST_F(WorkerCommandLine, TheLocationArrivesWithOneSeparatorAfterSplitting)
     ASSERT_EQ(2u, args.size());
     EXPECT_EQ(L"-InstalledLocation", args[0]);
     EXPECT_EQ(loc, args[1]);
-    test::RemoveTree(loc);
 }
 
 TEST_F(WorkerCommandLine, ProductValuesComeFromThePublishedRecordNotTheParser)
@@ -132,7 +141,7 @@ TEST_F(WorkerCommandLine, ProductValuesComeFromThePublishedRecordNotTheParser)
 // split and parse again.
 TEST_F(WorkerCommandLine, TheWorkerParsesTheSameProductFactsBack)
 {
-    const std::wstring loc = test::MakeFreshFolder(L"round trip");
+    const std::wstring& loc = mFolder;
     const std::vector<std::wstring> args = {
         L"quarnrenova", L"-ProgramName", L"Quarn \"Tool\"", L"-DisplayName", L"Quarn & Co", L"-ProgramVersion", L"1.2.3",
         L"-InstallDate", L"20240307", L"-InstalledLocation", loc, L"-Language", L"1031", L"-FileList", L"a; b c ;d",
@@ -164,7 +173,6 @@ TEST_F(WorkerCommandLine, TheWorkerParsesTheSameProductFactsBack)
     EXPECT_EQ(1, second.mTray);
     EXPECT_EQ(5, second.mUpdateIntervalInHours);
     EXPECT_EQ(L"Cap", second.mWindowCaption);
-    test::RemoveTree(loc);
 }
 
 } // namespace
