@@ -143,6 +143,24 @@ TEST_F(ProgramInfoTest, AnIncompleteRecordIsDiscoveredAndFallsBackToUnknownInIts
     }
 }
 
+TEST_F(ProgramInfoTest, WithLanguageZeroTheSystemsLanguageNamesTheFallback)
+{
+    // Natively the locale environment gives the system's language; under Windows it stays
+    // the system's, whatever these say.
+    const std::wstring previous = test::GetEnv(L"LC_ALL");
+    for (const wchar_t* locale : {L"de_DE.UTF-8", L"ja_JP.UTF-8", L"C"}) {
+        test::SetEnv(L"LC_ALL", locale);
+        ResetProgramInfoForTests();
+        ProgramInfo r = Complete(0);
+        EXPECT_EQ(1, CompleteProgramInfo(r));
+        const wchar_t* unknown = UnknownFor(GetSystemDefaultLanguage());
+        EXPECT_EQ(unknown, GetProgramInfo().mProgramName) << test::Narrow(locale);
+        EXPECT_EQ(unknown, GetProgramInfo().mDisplayName) << test::Narrow(locale);
+        EXPECT_EQ(0, GetProgramInfo().mLanguage);
+    }
+    test::SetEnv(L"LC_ALL", previous);
+}
+
 TEST_F(ProgramInfoTest, AStubIsNeverValidatedAndLosesItsLocation)
 {
     ProgramInfo r;
