@@ -105,7 +105,11 @@ std::uint32_t SystemProcessId()
 
 std::string LocalTimeStamp()
 {
-    const time_t now = std::time(nullptr);
+    // Not std::time: it reads a coarse clock that may still show the last second when the
+    // precise clock (which the log uses) has passed into the next.
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    const time_t now = ts.tv_sec;
     std::tm tm{};
     localtime_r(&now, &tm);
     char buffer[32];
