@@ -64,14 +64,22 @@ void SetUpLog(const std::wstring& programName)
         gLog.Close();
     }
     std::wstring folder;
+    bool openFile = true;
     if (GetTempFolder(folder)) {
         folder += L"Quarn Renova";
         CreateDirectoryPath(folder, false);
         folder += kPathSeparator;
+    } else if (!GetSystemTempPath().empty()) {
+        // The temporary path exists, but its folder could not be made or was refused (not a
+        // folder, another user's). Then there is no log file, as when the folder cannot be
+        // created; only a missing temporary path puts the log into the current directory.
+        openFile = false;
     }
     const std::wstring pattern = FormatText(L"%s%%D_%s.log", folder, programName);
     gLog.Init(kSourceTag, kLogAlways, true);
-    gLog.OpenFile(pattern.c_str());
+    if (openFile) {
+        gLog.OpenFile(pattern.c_str());
+    }
     gLog.Write(kLogLevelAudit, kSourceTag, L"STARTING LOG");
 
     std::vector<Pending> pending;
@@ -89,6 +97,12 @@ void SetUpLog(const std::wstring& programName)
 bool IsLogSetUp()
 {
     return gSetUp.load();
+}
+
+void ResetLogForTests()
+{
+    gLog.Close();
+    gSetUp = false;
 }
 
 } // namespace qrnv

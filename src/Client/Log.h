@@ -50,4 +50,8 @@ void SetUpLog(const std::wstring& programName);
 // True once SetUpLog has completed.
 bool IsLogSetUp();
 
+// Closes the log file and forgets the set-up, so the next log call sets it up again; for
+// tests only.
+void ResetLogForTests();
+
 } // namespace qrnv

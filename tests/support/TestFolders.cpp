@@ -117,21 +117,4 @@ std::wstring HelperProgramPath(const std::wstring& name)
     return folder + name + kProgramSuffix;
 }
 
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
-{
-    std::ofstream out(ToFsPath(path), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
-}
-
-std::string ReadFileBytes(const std::wstring& path)
-{
-    std::ifstream in(ToFsPath(path), std::ios::binary);
-    if (!in) {
-        return {};
-    }
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 } // namespace qrnv::test

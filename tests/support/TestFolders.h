@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "support/TestSupport.h" // WriteFileBytes, ReadFileBytes
+
 namespace qrnv::test {
 
 // A new empty folder under the system's temporary path, removed with everything in it when
@@ -42,9 +44,5 @@ std::wstring HelperProgramPath(const std::wstring& name);
 
 // A path of ours as the standard library's (UTF-8 bytes on POSIX).
 std::filesystem::path ToFsPath(const std::wstring& path);
-
-// Writes bytes to a file (replacing it); reads a whole file ("" when it cannot).
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
-std::string ReadFileBytes(const std::wstring& path);
 
 } // namespace qrnv::test

@@ -47,11 +47,11 @@ std::uint32_t CurrentProcessId()
 bool LogFile::Open(const std::wstring& path, bool writeThrough)
 {
     Close();
-    // FILE_APPEND_DATA: each write lands at the end of the file, also when another process
-    // appends to it at the same time. Shared for writing so that a second run in the same
-    // second can append to the same file instead of losing its log.
-    HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL | (writeThrough ? FILE_FLAG_WRITE_THROUGH : 0), nullptr);
+    // FILE_APPEND_DATA: each write lands at the end of the file. Shared for writing so that a
+    // second run in the same second can append to the same file instead of losing its log.
+    // FILE_READ_DATA only so that the handle may take the byte-range lock of Append.
+    HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | (writeThrough ? FILE_FLAG_WRITE_THROUGH : 0), nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -64,8 +64,19 @@ void LogFile::Append(std::string_view bytes)
     if (!mHandle) {
         return;
     }
+    // Not every file system makes an append atomic between processes (Wine finds the end and
+    // then writes, so two writers overwrite each other's lines). Every writer of the file
+    // therefore takes an exclusive lock on one byte far beyond any data first.
+    HANDLE h = static_cast<HANDLE>(mHandle);
+    OVERLAPPED lockRegion{};
+    lockRegion.Offset = 0xFFFFFFFF;
+    lockRegion.OffsetHigh = 0x7FFFFFFF;
+    const BOOL locked = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockRegion);
     DWORD written = 0;
-    WriteFile(static_cast<HANDLE>(mHandle), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (locked) {
+        UnlockFileEx(h, 0, 1, 0, &lockRegion);
+    }
 }
 
 void LogFile::Flush()

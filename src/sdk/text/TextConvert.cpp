@@ -8,9 +8,18 @@ std::string ToCLocaleBytes(std::wstring_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (wchar_t c : text) {
-        const auto u = static_cast<std::uint32_t>(c);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto u = static_cast<std::uint32_t>(text[i]);
         out.push_back(u <= 0xFF ? static_cast<char>(u) : '?');
+        // A character beyond the basic plane is one character in two UTF-16 units: one '?'.
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size()) {
+                const auto next = static_cast<std::uint32_t>(text[i + 1]);
+                if (next >= 0xDC00 && next <= 0xDFFF) {
+                    ++i;
+                }
+            }
+        }
     }
     return out;
 }
