@@ -6,7 +6,7 @@
 namespace qrnv {
 namespace {
 
-struct Spec {
+struct Conversion {
     bool left = false, plus = false, space = false, alt = false, zero = false;
     int width = 0;
     int precision = -1;
@@ -14,7 +14,7 @@ struct Spec {
     wchar_t conv = 0;
 };
 
-std::wstring Pad(std::wstring body, const Spec& s, bool numeric, std::wstring_view prefix)
+std::wstring Pad(std::wstring body, const Conversion& s, bool numeric, std::wstring_view prefix)
 {
     // prefix: sign or "0x" that zero padding goes after.
     const std::size_t len = prefix.size() + body.size();
@@ -42,7 +42,7 @@ std::wstring Digits(std::uint64_t v, unsigned base, bool upper)
     return out;
 }
 
-std::wstring FormatInteger(const Spec& s, const FormatArg* arg)
+std::wstring FormatInteger(const Conversion& s, const FormatArg* arg)
 {
     std::uint64_t bits = arg && arg->GetKind() == FormatArg::Kind::Int ? arg->Bits() : 0;
     if (arg && arg->GetKind() == FormatArg::Kind::Double) {
@@ -103,14 +103,14 @@ std::wstring FormatInteger(const Spec& s, const FormatArg* arg)
         }
     }
     // A precision switches zero padding off, as in every C library.
-    Spec padSpec = s;
+    Conversion padding = s;
     if (s.precision >= 0) {
-        padSpec.zero = false;
+        padding.zero = false;
     }
-    return Pad(body, padSpec, true, prefix);
+    return Pad(body, padding, true, prefix);
 }
 
-std::wstring FormatReal(const Spec& s, const FormatArg* arg)
+std::wstring FormatReal(const Conversion& s, const FormatArg* arg)
 {
     double v = 0.0;
     if (arg && arg->GetKind() == FormatArg::Kind::Double) {
@@ -138,7 +138,7 @@ std::wstring FormatReal(const Spec& s, const FormatArg* arg)
     return Pad(body, s, std::isfinite(v), prefix);
 }
 
-std::wstring FormatString(const Spec& s, const FormatArg* arg)
+std::wstring FormatString(const Conversion& s, const FormatArg* arg)
 {
     std::wstring_view text;
     if (arg && arg->GetKind() == FormatArg::Kind::Text) {
@@ -150,7 +150,7 @@ std::wstring FormatString(const Spec& s, const FormatArg* arg)
     return Pad(std::wstring(text), s, false, L"");
 }
 
-std::wstring FormatChar(const Spec& s, const FormatArg* arg)
+std::wstring FormatChar(const Conversion& s, const FormatArg* arg)
 {
     std::wstring body;
     if (arg && arg->GetKind() == FormatArg::Kind::Int) {
@@ -191,7 +191,7 @@ std::wstring FormatTextV(std::wstring_view fmt, std::span<const FormatArg> args)
             ++i;
             continue;
         }
-        Spec s;
+        Conversion s;
         std::size_t j = i + 1;
         for (; j < fmt.size(); ++j) {
             const wchar_t f = fmt[j];
