@@ -21,7 +21,6 @@
 #include <string_view>
 #include <vector>
 
-#include "Client/system/ElfSection.h"
 #include "Client/system/VersionSection.h"
 #include "sdk/text/TextConvert.h"
 
@@ -124,20 +123,16 @@ int main(int argc, char** argv)
         return kExitFile;
     }
 
-    const qrnv::MemoryByteSource source(bytes);
-    const auto range = qrnv::FindElfSection(source, qrnv::kVersionSectionName);
-    if (!range || range->mSize < qrnv::kVersionSectionMagic.size() || range->mSize > qrnv::kVersionSectionMaxSize) {
+    switch (qrnv::StampVersionSection(bytes, translations)) {
+    case qrnv::StampResult::Ok:
+        break;
+    case qrnv::StampResult::NoSection:
         std::fprintf(stderr, "qrnv-stamp-version: %s has no version section\n", files[0].c_str());
         return kExitNoSection;
-    }
-    const auto content = qrnv::EncodeVersionSection(translations, static_cast<std::size_t>(range->mSize));
-    if (!content) {
-        std::fprintf(stderr, "qrnv-stamp-version: the strings do not fit into %llu bytes or contain a line break\n",
-                     static_cast<unsigned long long>(range->mSize));
+    case qrnv::StampResult::DoesNotFit:
+        std::fprintf(stderr, "qrnv-stamp-version: the strings do not fit into the version section or contain a line break\n");
         return kExitTooLarge;
     }
-    bytes.replace(static_cast<std::size_t>(range->mOffset), content->size(), *content);
-
     {
         std::ofstream out(files[1], std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

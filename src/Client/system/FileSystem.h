@@ -22,6 +22,11 @@ bool CreateDirectoryPath(const std::wstring& path, bool allLevels);
 // blocks on a pipe planted under the name).
 bool FileExists(const std::wstring& path);
 
+// The first bytes of a regular file, at most maxBytes of them: callers that want only the
+// head of a file never read a huge one whole. False when it cannot be opened or read (on
+// POSIX also when it is no regular file; opening never blocks on a pipe).
+bool ReadFileHead(const std::wstring& path, std::size_t maxBytes, std::string& out);
+
 // Deletes a file; false with the last error set when it could not be deleted.
 bool DeleteFileAt(const std::wstring& path);
 

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <ctime>
 
 #include "sdk/text/Format.h"
@@ -28,6 +30,37 @@ bool FileExists(const std::wstring& path)
     const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     close(fd);
     return regular;
+}
+
+bool ReadFileHead(const std::wstring& path, std::size_t maxBytes, std::string& out)
+{
+    const int fd = open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    std::string bytes;
+    while (ok && bytes.size() < maxBytes) {
+        char buffer[16384];
+        const std::size_t want = std::min(sizeof buffer, maxBytes - bytes.size());
+        const ssize_t n = read(fd, buffer, want);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ok = false;
+        } else if (n == 0) {
+            break;
+        } else {
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    close(fd);
+    if (ok) {
+        out = std::move(bytes);
+    }
+    return ok;
 }
 
 bool DeleteFileAt(const std::wstring& path)

@@ -1,5 +1,6 @@
 #include "Client/system/VersionSection.h"
 
+#include "Client/system/ElfSection.h"
 #include "sdk/text/TextConvert.h"
 
 namespace qrnv {
@@ -100,6 +101,21 @@ std::optional<std::string> EncodeVersionSection(const std::vector<VersionTransla
     }
     text.resize(capacity, '\0');
     return text;
+}
+
+StampResult StampVersionSection(std::string& program, const std::vector<VersionTranslation>& translations)
+{
+    const MemoryByteSource source(program);
+    const auto range = FindElfSection(source, kVersionSectionName);
+    if (!range || range->mSize < kVersionSectionMagic.size() || range->mSize > kVersionSectionMaxSize) {
+        return StampResult::NoSection;
+    }
+    const auto content = EncodeVersionSection(translations, static_cast<std::size_t>(range->mSize));
+    if (!content) {
+        return StampResult::DoesNotFit;
+    }
+    program.replace(static_cast<std::size_t>(range->mOffset), content->size(), *content);
+    return StampResult::Ok;
 }
 
 } // namespace qrnv

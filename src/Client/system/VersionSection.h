@@ -53,6 +53,14 @@ std::vector<VersionTranslation> ParseVersionSection(std::string_view content);
 // does not fit with at least one NUL after it.
 std::optional<std::string> EncodeVersionSection(const std::vector<VersionTranslation>& translations, std::size_t capacity);
 
+enum class StampResult { Ok, NoSection, DoesNotFit };
+
+// Rewrites, in the bytes of a program, the content of its version section with the
+// translations; the program's size and everything else stay as they were. NoSection: the
+// bytes are no ELF file with a usable section; DoesNotFit: EncodeVersionSection refused.
+// The bytes are unchanged unless Ok.
+StampResult StampVersionSection(std::string& program, const std::vector<VersionTranslation>& translations);
+
 } // namespace qrnv
 
 #define QRNV_VERSION_TRANSLATION(hex8) "[" hex8 "]\n"
