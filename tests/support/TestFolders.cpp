@@ -110,6 +110,17 @@ ScopedTempPath::~ScopedTempPath()
     }
 }
 
+ScopedVariable::ScopedVariable(const std::wstring& name, const std::wstring* value) : mName(name)
+{
+    mHad = GetVariable(mName.c_str(), mOld);
+    SetVariable(mName.c_str(), value);
+}
+
+ScopedVariable::~ScopedVariable()
+{
+    SetVariable(mName.c_str(), mHad ? &mOld : nullptr);
+}
+
 std::wstring HelperProgramPath(const std::wstring& name)
 {
     std::wstring folder;
