@@ -203,6 +203,8 @@ TEST_F(QuickCheckTest, ReadResponseLeavesFieldsOfMissingEmptyOrBrokenElements)
          {AnswerDocument({{"RenovaWorkerUrl", ""}, {"MajorUpgradeProductVersion", ""}}),
           std::string("<QuickCheckResponse><AdCampaignId><b>9</b></AdCampaignId></QuickCheckResponse>"),
           std::string("<QuickCheckResponse><RenovaWorkerUrl>x</RenovaWorkerUrl>"), std::string("not xml"),
+          // Not XML, though the library would read it with a wrong byte in the address.
+          std::string("<R><RenovaWorkerUrl>http://h/w?a=&lt;1&b=2</RenovaWorkerUrl></R>"),
           std::string("")}) {
         mDriver.ReadResponse(answer);
         EXPECT_EQ(L"earlier", mDriver.mRenovaWorkerUrl) << answer;

@@ -65,6 +65,33 @@ TEST(UnwrapServiceAnswer, TakesTheRootsFirstTextOrNothing)
     }
 }
 
+// The XML library writes a wrong byte for a "&" that begins no reference once it decoded an
+// earlier one ("&lt;a & b" became "<a ; b"): such an answer is no XML.
+TEST(UnwrapServiceAnswer, AnAmpersandThatBeginsNoReferenceMakesItNoXml)
+{
+    const struct {
+        std::wstring response;
+        std::string inner;
+    } cases[] = {
+        {L"<string>&lt;a &amp; b</string>", "<a & b"},
+        {L"<string>&lt;a & b</string>", ""},
+        {L"<string>&lt;&amp</string>", ""},
+        {L"<string>&lt;&unknown;</string>", ""},
+        {L"<string>&#0;x</string>", ""},
+        {L"<string>&#x110000;</string>", ""},
+        {L"<string>&#;</string>", ""},
+        {L"<string>&#x10FFFF;&#X41;</string>", ""},
+        {L"<string>&#x41;&quot;&apos;</string>", "A\"'"},
+        {L"<string><![CDATA[a & b &c;]]></string>", "a & b &c;"},
+        {L"<?xml version=\"1.0\" encoding=\"x&y\"?><string a=\"&amp;\"><!-- & -->&gt;</string>", ""},
+        {L"<?xml version=\"1.0\"?><string a=\"&lt;\">&gt;<!-- & --></string>", ">"},
+        {L"<string a=\"&lt;&x;\">text</string>", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.inner, UnwrapServiceAnswer(c.response)) << std::string(c.response.begin(), c.response.end());
+    }
+}
+
 // Entities declared by the answer itself are never expanded, so an answer cannot make
 // itself larger than it was sent.
 TEST(UnwrapServiceAnswer, ExpandsNoDocumentTypeEntities)
