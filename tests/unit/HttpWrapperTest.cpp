@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+
 #include "Client/service/HttpWrapper.h"
 #include "Client/system/InternetErrors.h"
 #include "support/LoopbackServer.h"
+#include "support/TestFolders.h"
 
 namespace qrnv {
 namespace {
@@ -133,6 +137,62 @@ TEST_F(PostUrlTest, BytesAboveSevenBitsAreWidenedWithTheirSign)
     ASSERT_EQ(2u, response.size());
     EXPECT_EQ(0xFFC3u, static_cast<std::uint32_t>(response[0]));
     EXPECT_EQ(0xFFA4u, static_cast<std::uint32_t>(response[1]));
+}
+
+// A server that goes silent: before its answer, or in the middle of the body. It stays
+// silent for many times the shortened receive time-out, until the test ends.
+class SilentServerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        auto& s = mServer.Server();
+        s.Post("/silent", [this](const httplib::Request&, httplib::Response& res) {
+            Stall();
+            res.set_content("<string>late</string>", "text/xml");
+        });
+        s.Post("/stalled", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(64, "text/xml", [this](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                if (offset == 0) {
+                    sink.write("<string>", 8);
+                    return true;
+                }
+                Stall();
+                return false;
+            });
+        });
+        ASSERT_NE(0, mServer.Start());
+    }
+    void TearDown() override
+    {
+        {
+            std::lock_guard<std::mutex> guard(mLock);
+            mEnding = true;
+        }
+        mEnd.notify_all();
+        mServer.Stop();
+    }
+    void Stall()
+    {
+        std::unique_lock<std::mutex> guard(mLock);
+        mEnd.wait_for(guard, std::chrono::seconds(5), [this] { return mEnding; });
+    }
+
+    test::ScopedVariable mTimeout{L"QRNV_HTTP_TIMEOUT_MS", L"300"};
+    test::LoopbackServer mServer;
+    std::mutex mLock;
+    std::condition_variable mEnd;
+    bool mEnding = false;
+};
+
+TEST_F(SilentServerTest, NothingReceivedForTheReceiveTimeOutEndsThePost)
+{
+    for (const wchar_t* path : {L"silent", L"stalled"}) {
+        CHttpWrapper http;
+        http.AddPostArgument(L"A", L"1");
+        std::wstring response;
+        EXPECT_EQ(kInternetTimeout, http.PostUrl(mServer.BaseUrl() + path, response)) << path;
+        EXPECT_EQ(L"The operation timed out", response.substr(0, 23)) << path;
+    }
 }
 
 TEST(PostUrl, DeadPortGivesCannotConnectWithItsMessage)
