@@ -36,6 +36,21 @@ std::uint32_t Failure(std::wstring& message)
     return code != 0 ? code : static_cast<DWORD>(kInternetInternalError);
 }
 
+// The time-outs on a handle of every level. Windows hands a session's values down to the
+// connections and requests made from it, and its defaults are these values; Wine does
+// neither, and without them waited for a silent server without end.
+void SetTimeouts(HINTERNET handle)
+{
+    // An option a handle does not take is no failure of the post.
+    const DWORD lastError = GetLastError();
+    DWORD connect = HttpConnectTimeoutMs();
+    DWORD receive = HttpReceiveTimeoutMs();
+    InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+    InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
+    SetLastError(lastError);
+}
+
 } // namespace
 
 struct HttpSession::Impl {
@@ -47,13 +62,7 @@ HttpSession::HttpSession(const std::wstring& agent) : mImpl(std::make_unique<Imp
 {
     mImpl->session = InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (mImpl->session) {
-        DWORD connect = HttpConnectTimeoutMs();
-        DWORD receive = HttpReceiveTimeoutMs();
-        if (connect != kHttpConnectTimeoutMs || receive != kHttpReceiveTimeoutMs) {
-            InternetSetOptionW(mImpl->session, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
-            InternetSetOptionW(mImpl->session, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
-            InternetSetOptionW(mImpl->session, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
-        }
+        SetTimeouts(mImpl->session);
     }
 }
 
@@ -82,6 +91,7 @@ std::uint32_t HttpSession::Connect(const std::wstring& host, bool secure, Handle
         return Failure(message);
     }
     mImpl->children.push_back(h);
+    SetTimeouts(h);
     connection = h;
     return 0;
 }
@@ -98,6 +108,7 @@ std::uint32_t HttpSession::OpenRequest(Handle connection, const std::wstring& ob
         return Failure(message);
     }
     mImpl->children.push_back(h);
+    SetTimeouts(h);
     request = h;
     return 0;
 }
