@@ -91,6 +91,16 @@ protected:
             res.set_content("boom", "text/plain");
         });
         s.Post("/high", [](const httplib::Request&, httplib::Response& res) { res.set_content("\xc3\xa4", "text/plain"); });
+        // Announces 64 bytes, sends 16 and closes the connection.
+        s.Post("/cut", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(64, "text/xml", [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                if (offset == 0) {
+                    sink.write("<string>answer</", 16);
+                    return true;
+                }
+                return false;
+            });
+        });
         ASSERT_NE(0, mServer.Start());
     }
 
@@ -126,6 +136,19 @@ TEST_F(PostUrlTest, StatusCodesAndEmptyBodies)
     EXPECT_EQ(L"untouched", response);
 
     EXPECT_EQ(404u, http.PostUrl(Url(L"missing"), response));
+}
+
+TEST_F(PostUrlTest, ABodyCutOffIsNoAnswer)
+{
+    CHttpWrapper http;
+    http.AddPostArgument(L"A", L"1");
+    std::wstring response;
+    EXPECT_EQ(kInternetConnectionAborted, http.PostUrl(Url(L"cut"), response));
+    EXPECT_EQ(std::wstring::npos, response.find(L"answer"));
+#ifndef _WIN32
+    // Windows takes the text from the system (Wine's differs).
+    EXPECT_EQ(L"The connection with the server was terminated abnormally", response.substr(0, 56));
+#endif
 }
 
 TEST_F(PostUrlTest, BytesAboveSevenBitsAreWidenedWithTheirSign)

@@ -51,6 +51,23 @@ void SetTimeouts(HINTERNET handle)
     SetLastError(lastError);
 }
 
+// WinINet ends the reads of a body whose connection closed early as it ends a complete one;
+// only the announced length tells them apart.
+std::uint32_t BodyComplete(HINTERNET request, std::size_t received, std::wstring& message)
+{
+    const DWORD lastError = GetLastError(); // a body without a length is no failure
+    DWORD announced = 0;
+    DWORD size = sizeof announced;
+    if (HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced, &size, nullptr) &&
+        received < announced) {
+        message = WinInetMessage(kInternetConnectionAborted);
+        SetLastError(kInternetConnectionAborted);
+        return kInternetConnectionAborted;
+    }
+    SetLastError(lastError);
+    return 0;
+}
+
 } // namespace
 
 struct HttpSession::Impl {
@@ -145,7 +162,7 @@ std::uint32_t HttpSession::ReadBody(Handle request, std::string& body, std::wstr
             return Failure(message);
         }
         if (read == 0) {
-            return 0;
+            return BodyComplete(static_cast<HINTERNET>(request), body.size(), message);
         }
         if (body.size() + read > kMaxAnswerBytes) {
             body.clear();
