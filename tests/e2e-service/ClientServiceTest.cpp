@@ -343,7 +343,7 @@ TEST_F(ClientService, EveryFaultOfTheServiceMakesTheServerUnavailable)
         // Wine's WinINet numbers the receive time-out 12030; Windows and the POSIX transport 12002.
         {"Slow", {{"kind", "slow"}, {"delayMs", 5000}},
          sPlatform->Name() == "wine" ? "/QuickCheck result = 12030" : "/QuickCheck result = 12002"},
-        {"CutOff", {{"kind", "close-mid-body"}}, ""},
+        {"CutOff", {{"kind", "close-mid-body"}}, "/QuickCheck result = 12030"},
         {"Oversized", {{"kind", "oversized"}, {"bytes", 9 * 1024 * 1024}}, "/QuickCheck result = 12152"},
     };
     Json catalog = {{"products", Json::array()}};
@@ -357,12 +357,7 @@ TEST_F(ClientService, EveryFaultOfTheServiceMakesTheServerUnavailable)
         SCOPED_TRACE(cases[i].stem);
         const ClientRun run = RunClient(names[i], {"-QuickCheck"}, {{"QRNV_HTTP_TIMEOUT_MS", "400"}});
         EXPECT_EQ(9, run.UpdateResult()) << run.Describe();
-        if (!cases[i].line.empty()) {
-            EXPECT_TRUE(run.Logged("ERR", cases[i].line)) << run.Describe();
-        } else {
-            EXPECT_TRUE(run.Logged("ERR", "result != S_OK") || run.Logged("ERR", "Length of responseString = 0"))
-                << run.Describe();
-        }
+        EXPECT_TRUE(run.Logged("ERR", cases[i].line)) << run.Describe();
         ASSERT_FALSE(run.journal.empty());
         EXPECT_EQ("fault:" + cases[i].fault["kind"].get<std::string>(), run.journal[0]["outcome"]);
     }
@@ -580,6 +575,19 @@ TEST_F(WorkerHandOff, TheWorkerIsFetchedAndStartedWithTheRebuiltCommandLine)
         }
         expected.insert(expected.end(), {"-Language", "1033", "-WindowRec", "100 200"});
         EXPECT_EQ(expected, std::vector<std::string>(args.begin() + 1, args.end()));
+        if (std::string(c.stem) == "Wait") {
+            // The text given to the start: the location ends with two backslashes on Windows,
+            // so that it arrives with one.
+            const std::string tail = sPlatform->Separator() == '\\' ? "\\\\" : "/";
+            const std::string line = "WriteCheckResultToReg -ProgramName \"" + product + "\" -DisplayName \"" + product +
+                                     "\" -ProgramVersion 1.0 -InstallDate 20240307 -InstalledLocation \"" + Location() +
+                                     tail + "\" -Language 1033 -WindowRec \"100 200\" ";
+            const char sep = sPlatform->Separator();
+            const std::string worker = sPlatform->ClientTempFolder() + "Quarn Software" + sep + "Quarn Renova" + sep + product +
+                                       " 1" + sep + "QuarnRenovaWorker.exe";
+            const std::string head = "Try start application " + worker + " per UseShellExecute with commandline: ";
+            EXPECT_TRUE(run.Logged("INF", head + line)) << head + line << "\n" << run.Describe();
+        }
     }
 }
 

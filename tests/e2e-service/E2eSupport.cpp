@@ -128,6 +128,7 @@ public:
     std::string Name() const override { return "native"; }
     std::string Unavailable() const override { return {}; }
     std::string TempFolder() const override { return mTemp; }
+    std::string ClientTempFolder() const override { return mTemp; }
     std::string ClientPath(const std::string& hostPath) const override { return hostPath; }
     std::string HostPath(const std::string& clientPath) const override { return clientPath; }
     char Separator() const override { return '/'; }
@@ -198,10 +199,12 @@ public:
             return;
         }
         mTemp = HostPath(temp) + "/";
+        mClientTemp = temp + "\\";
     }
     std::string Name() const override { return "wine"; }
     std::string Unavailable() const override { return mUnavailable; }
     std::string TempFolder() const override { return mTemp; }
+    std::string ClientTempFolder() const override { return mClientTemp; }
     std::string ClientPath(const std::string& hostPath) const override
     {
         std::string out = "Z:" + hostPath;
@@ -253,6 +256,7 @@ private:
     std::string mWineRun;
     std::string mPrefix;
     std::string mTemp;
+    std::string mClientTemp;
     std::string mUnavailable;
 };
 

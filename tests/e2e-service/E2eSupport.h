@@ -91,6 +91,8 @@ public:
 
     // The client's temporary path as a host path, with its final "/".
     virtual std::string TempFolder() const = 0;
+    // The same as the client names it, with its final separator.
+    virtual std::string ClientTempFolder() const = 0;
     // A host path as the client names it, and back.
     virtual std::string ClientPath(const std::string& hostPath) const = 0;
     virtual std::string HostPath(const std::string& clientPath) const = 0;

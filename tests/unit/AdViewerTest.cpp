@@ -42,6 +42,14 @@ TEST_F(AdViewerTest, StartsTheViewerWithGuidCampaignAndLanguageAndWaits)
          L"-Language", L"1031"}};
     EXPECT_EQ(expected, Starts());
     EXPECT_TRUE(log.Contains(L"INF", L"Successful"));
+    // The command line as it was given to the start, with its quotes.
+    const std::wstring arguments = L"-MachineGuid \"" + test::kTestMachineGuid + L"\" -AdCampaignId \"42\" -Language 1031";
+    bool started = false;
+    for (const std::wstring& line : log.Messages()) {
+        started = started || (line.rfind(L"Try start application ", 0) == 0 && line.size() > arguments.size() &&
+                              line.compare(line.size() - arguments.size(), arguments.size(), arguments) == 0);
+    }
+    EXPECT_TRUE(started);
 }
 
 TEST_F(AdViewerTest, TheCampaignTextIsQuotedAsItIs)
