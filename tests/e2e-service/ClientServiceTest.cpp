@@ -611,6 +611,24 @@ TEST_F(WorkerHandOff, AnotherRunningClientIsStoredForTheProduct)
     }
 }
 
+TEST_F(WorkerHandOff, WithoutAnAddressTheWorkerOfAnEarlierRunIsStarted)
+{
+    ASSERT_TRUE(mService.WriteCatalog({{"default", Json::object()}}));
+    const std::string product = NewProduct("Earlier");
+    fs::create_directories(ProductFolder(product));
+    ASSERT_TRUE(CopyFile(sPlatform->mWorker, ProductFolder(product) + "QuarnRenovaWorker.exe"));
+    const std::string record = mScratch.Path() + "/record.txt";
+    const ClientRun run = RunClient(product, {"-WriteCheckResultToReg"},
+                                    {{"QRNV_WORKER_RECORD", sPlatform->ClientPath(record)}, {"QRNV_WORKER_EXIT_CODE", "3"}},
+                                    "", true);
+    EXPECT_EQ(3, run.exitCode) << run.Describe();
+    EXPECT_NE(std::string::npos, run.output.find("Run 6\n")) << run.Describe();
+    EXPECT_TRUE(run.Logged("INF", "Use old RenovaWorker."));
+    const auto starts = Starts(record, false);
+    ASSERT_EQ(1u, starts.size());
+    EXPECT_EQ(ProductFolder(product) + "QuarnRenovaWorker.exe", sPlatform->HostPath(starts[0][0]));
+}
+
 TEST_F(WorkerHandOff, AWorkerThatCannotBeFetchedIsNotStarted)
 {
     ASSERT_TRUE(mService.WriteCatalog({{"default", {{"workerUrl", "{base}/files/QuarnRenovaWorker.exe"}}},
