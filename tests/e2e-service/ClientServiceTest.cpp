@@ -155,12 +155,11 @@ protected:
     // Runs the client (or with probe, the hand-off probe) for the product, pointed at the
     // service's "/Renova/" base unless baseUrl says otherwise.
     ClientRun RunClient(const std::string& product, const std::vector<std::string>& extra, const Environment& env = {},
-                        const std::string& baseUrl = "", bool probe = false, bool withoutNetwork = false,
-                        const std::string& language = "1033")
+                        const std::string& baseUrl = "", bool probe = false, bool withoutNetwork = false)
     {
         EXPECT_TRUE(sPlatform->RegAddText(ProductKey(product), "DebugUrl_v2", baseUrl.empty() ? mService.Base() + "/Renova/" : baseUrl));
         std::vector<std::string> args = {"-ProgramName", product, "-DisplayName",  product,    "-ProgramVersion", "1.0",
-                                         "-InstalledLocation", Location(), "-Language", language, "-InstallDate", "20240307"};
+                                         "-InstalledLocation", Location(), "-Language", "1033", "-InstallDate", "20240307"};
         args.insert(args.end(), extra.begin(), extra.end());
         const std::size_t before = mService.Count();
         const ProgramResult r = sPlatform->Run(probe ? sPlatform->mProbe : sPlatform->mClient, args, env, withoutNetwork);
