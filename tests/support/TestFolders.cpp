@@ -34,9 +34,11 @@ bool GetVariable(const wchar_t* name, std::wstring& value)
     value.assign(buffer, n);
     return true;
 }
+// Both the system's environment and the C runtime's copy, which getenv reads.
 void SetVariable(const wchar_t* name, const std::wstring* value)
 {
     SetEnvironmentVariableW(name, value ? value->c_str() : nullptr);
+    _wputenv_s(name, value ? value->c_str() : L"");
 }
 #else
 const wchar_t* const kTempVariables[] = {L"TMPDIR", nullptr};
@@ -108,6 +110,17 @@ ScopedTempPath::~ScopedTempPath()
     if (kTempVariables[1]) {
         SetVariable(kTempVariables[1], mHadTemp ? &mOldTemp : nullptr);
     }
+}
+
+ScopedVariable::ScopedVariable(const std::wstring& name, const std::wstring* value) : mName(name)
+{
+    mHad = GetVariable(mName.c_str(), mOld);
+    SetVariable(mName.c_str(), value);
+}
+
+ScopedVariable::~ScopedVariable()
+{
+    SetVariable(mName.c_str(), mHad ? &mOld : nullptr);
 }
 
 std::wstring HelperProgramPath(const std::wstring& name)

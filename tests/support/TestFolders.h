@@ -38,6 +38,22 @@ private:
     std::wstring mOldTmp, mOldTemp;
 };
 
+// An environment variable set (or, with nullptr, removed) while the object lives; the value
+// before is put back at the end. Started programs inherit it.
+class ScopedVariable {
+public:
+    ScopedVariable(const std::wstring& name, const std::wstring* value);
+    ScopedVariable(const std::wstring& name, const std::wstring& value) : ScopedVariable(name, &value) {}
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    std::wstring mName;
+    bool mHad = false;
+    std::wstring mOld;
+};
+
 // A program of the build beside the running test ("qrnv_test_child" gives the path of
 // qrnv_test_child or qrnv_test_child.exe).
 std::wstring HelperProgramPath(const std::wstring& name);

@@ -9,7 +9,8 @@
 namespace qrnv {
 
 // WinINet's own defaults, which the client relies on: a server that accepts no connection
-// within a minute, or sends nothing for half a minute, ends the post with a time-out.
+// within a minute, or sends nothing for half a minute, ends the post with a time-out. The
+// Windows transport sets them on its handles all the same, where Wine lacks them.
 inline constexpr std::uint32_t kHttpConnectTimeoutMs = 60000;
 inline constexpr std::uint32_t kHttpReceiveTimeoutMs = 30000;
 // Tests shorten both through this environment variable (milliseconds).

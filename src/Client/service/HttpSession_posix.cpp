@@ -4,6 +4,7 @@
 #include <openssl/x509_vfy.h>
 
 #include <cerrno>
+#include <chrono>
 #include <list>
 #include <mutex>
 
@@ -113,6 +114,46 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user)
     return n;
 }
 
+// The receive time-out as WinINet keeps it: once connected, a transfer in which nothing moves
+// for that long ends. (libcurl's low-speed check averages the speed over several seconds, so
+// the sent body alone kept a silent server's post alive seconds beyond the time-out.)
+struct IdleWatch {
+    std::chrono::milliseconds limit;
+    bool connected = false;
+    bool expired = false;
+    curl_off_t received = 0;
+    curl_off_t sent = 0;
+    std::chrono::steady_clock::time_point lastMove;
+};
+
+int StartIdleWatch(void* user, char*, char*, int, int)
+{
+    auto* watch = static_cast<IdleWatch*>(user);
+    watch->connected = true;
+    watch->lastMove = std::chrono::steady_clock::now();
+    return CURL_PREREQFUNC_OK;
+}
+
+int CheckIdle(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent)
+{
+    auto* watch = static_cast<IdleWatch*>(user);
+    if (!watch->connected) {
+        return 0; // the connect time-out covers this part
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (received != watch->received || sent != watch->sent) {
+        watch->received = received;
+        watch->sent = sent;
+        watch->lastMove = now;
+        return 0;
+    }
+    if (now - watch->lastMove >= watch->limit) {
+        watch->expired = true;
+        return 1; // ends the transfer
+    }
+    return 0;
+}
+
 } // namespace
 
 struct HttpSession::Impl {
@@ -196,14 +237,20 @@ std::uint32_t HttpSession::SendRequest(Handle request, const std::wstring& heade
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(HttpConnectTimeoutMs()));
     // Nothing received for the receive time-out ends the transfer, as WinINet would.
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>((HttpReceiveTimeoutMs() + 999) / 1000));
+    IdleWatch watch{std::chrono::milliseconds(HttpReceiveTimeoutMs())};
+    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, StartIdleWatch);
+    curl_easy_setopt(curl, CURLOPT_PREREQDATA, &watch);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CheckIdle);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watch);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
 
     const CURLcode code = curl_easy_perform(curl);
     std::uint32_t error = 0;
     if (code == CURLE_WRITE_ERROR && sink.overflow) {
         error = kHttpInvalidServerResponse;
+    } else if (code == CURLE_ABORTED_BY_CALLBACK && watch.expired) {
+        error = kInternetTimeout;
     } else if (code != CURLE_OK) {
         error = MapCurlError(code, curl);
     } else {

@@ -36,6 +36,38 @@ std::uint32_t Failure(std::wstring& message)
     return code != 0 ? code : static_cast<DWORD>(kInternetInternalError);
 }
 
+// The time-outs on a handle of every level. Windows hands a session's values down to the
+// connections and requests made from it, and its defaults are these values; Wine does
+// neither, and without them waited for a silent server without end.
+void SetTimeouts(HINTERNET handle)
+{
+    // An option a handle does not take is no failure of the post.
+    const DWORD lastError = GetLastError();
+    DWORD connect = HttpConnectTimeoutMs();
+    DWORD receive = HttpReceiveTimeoutMs();
+    InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+    InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
+    SetLastError(lastError);
+}
+
+// WinINet ends the reads of a body whose connection closed early as it ends a complete one;
+// only the announced length tells them apart.
+std::uint32_t BodyComplete(HINTERNET request, std::size_t received, std::wstring& message)
+{
+    const DWORD lastError = GetLastError(); // a body without a length is no failure
+    DWORD announced = 0;
+    DWORD size = sizeof announced;
+    if (HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced, &size, nullptr) &&
+        received < announced) {
+        message = WinInetMessage(kInternetConnectionAborted);
+        SetLastError(kInternetConnectionAborted);
+        return kInternetConnectionAborted;
+    }
+    SetLastError(lastError);
+    return 0;
+}
+
 } // namespace
 
 struct HttpSession::Impl {
@@ -47,13 +79,7 @@ HttpSession::HttpSession(const std::wstring& agent) : mImpl(std::make_unique<Imp
 {
     mImpl->session = InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (mImpl->session) {
-        DWORD connect = HttpConnectTimeoutMs();
-        DWORD receive = HttpReceiveTimeoutMs();
-        if (connect != kHttpConnectTimeoutMs || receive != kHttpReceiveTimeoutMs) {
-            InternetSetOptionW(mImpl->session, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
-            InternetSetOptionW(mImpl->session, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
-            InternetSetOptionW(mImpl->session, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
-        }
+        SetTimeouts(mImpl->session);
     }
 }
 
@@ -82,6 +108,7 @@ std::uint32_t HttpSession::Connect(const std::wstring& host, bool secure, Handle
         return Failure(message);
     }
     mImpl->children.push_back(h);
+    SetTimeouts(h);
     connection = h;
     return 0;
 }
@@ -98,6 +125,7 @@ std::uint32_t HttpSession::OpenRequest(Handle connection, const std::wstring& ob
         return Failure(message);
     }
     mImpl->children.push_back(h);
+    SetTimeouts(h);
     request = h;
     return 0;
 }
@@ -134,7 +162,7 @@ std::uint32_t HttpSession::ReadBody(Handle request, std::string& body, std::wstr
             return Failure(message);
         }
         if (read == 0) {
-            return 0;
+            return BodyComplete(static_cast<HINTERNET>(request), body.size(), message);
         }
         if (body.size() + read > kMaxAnswerBytes) {
             body.clear();

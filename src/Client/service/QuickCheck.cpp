@@ -155,7 +155,8 @@ void QuickCheck::ReadResponse(const std::string& answer)
 {
     LogInfo(L"start LoadAndReadResponseXML");
     tinyxml2::XMLDocument doc;
-    if (doc.Parse(answer.c_str(), answer.size()) != tinyxml2::XML_SUCCESS || !doc.RootElement()) {
+    if (!HasOnlyValidReferences(answer) || doc.Parse(answer.c_str(), answer.size()) != tinyxml2::XML_SUCCESS ||
+        !doc.RootElement()) {
         return;
     }
     const tinyxml2::XMLElement* root = doc.RootElement();

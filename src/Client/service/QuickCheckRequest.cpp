@@ -75,7 +75,11 @@ void AppendMachineGuidElement(tinyxml2::XMLElement* root)
 
 std::wstring FormatRequestTimeStamp()
 {
-    const SystemTime t = CurrentUtcTime();
+    return FormatRequestTimeStamp(CurrentUtcTime());
+}
+
+std::wstring FormatRequestTimeStamp(const SystemTime& t)
+{
     return FormatText(L"%d.%2d.%2d %02d:%02d:%02d:%02d", t.mYear, t.mMonth, t.mDay, t.mHour, t.mMinute, t.mSecond,
                       t.mMilliseconds);
 }

@@ -15,6 +15,8 @@ class XMLElement;
 
 namespace qrnv {
 
+struct SystemTime;
+
 // Every text and number of a request passes a buffer of this many bytes with its terminator.
 inline constexpr std::size_t kRequestTextBuffer = 261;
 
@@ -32,7 +34,8 @@ void AppendVersionElement(tinyxml2::XMLElement* root);
 void AppendMacElement(tinyxml2::XMLElement* root);
 void AppendMachineGuidElement(tinyxml2::XMLElement* root);
 
-// "%d.%2d.%2d %02d:%02d:%02d:%02d" of the current UTC time.
+// "%d.%2d.%2d %02d:%02d:%02d:%02d" of the current UTC time, or of the time given.
 std::wstring FormatRequestTimeStamp();
+std::wstring FormatRequestTimeStamp(const SystemTime& t);
 
 } // namespace qrnv

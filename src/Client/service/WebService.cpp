@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "Client/Log.h"
 #include "Client/ProgramInfoAccess.h"
@@ -22,6 +23,8 @@ namespace qrnv {
 namespace {
 
 // The failures after which the call tries once more over plain HTTP.
+constexpr std::uint32_t kLastCodePoint = 0x10FFFF;
+
 constexpr std::array<std::uint32_t, 4> kRetryWithoutSsl = {kInternetCannotConnect, kInternetSecCertDateInvalid,
                                                            kInternetInvalidCa, kInternetSecCertRevFailed};
 
@@ -79,7 +82,79 @@ std::uint32_t Post(const std::wstring& argumentName, const std::wstring& request
     return result;
 }
 
+// One reference at the start of text (just after its "&"): its length up to and with the
+// ";", or 0 when it is none.
+std::size_t ReferenceLength(std::string_view text)
+{
+    for (std::string_view name : {"amp;", "lt;", "gt;", "quot;", "apos;"}) {
+        if (text.substr(0, name.size()) == name) {
+            return name.size();
+        }
+    }
+    if (text.empty() || text[0] != '#') {
+        return 0;
+    }
+    const bool hex = text.size() > 1 && text[1] == 'x';
+    std::size_t i = hex ? 2 : 1;
+    std::uint32_t value = 0;
+    const std::size_t first = i;
+    for (; i < text.size() && text[i] != ';'; ++i) {
+        const char c = text[i];
+        int digit = -1;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (hex && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (hex && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        }
+        if (digit < 0) {
+            return 0;
+        }
+        value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
+        if (value > kLastCodePoint) {
+            return 0;
+        }
+    }
+    if (i == first || i >= text.size() || value == 0) {
+        return 0;
+    }
+    return i + 1;
+}
+
 } // namespace
+
+bool HasOnlyValidReferences(std::string_view document)
+{
+    // Parts where "&" stands for itself, with their ends.
+    const std::pair<std::string_view, std::string_view> kVerbatim[] = {{"<![CDATA[", "]]>"}, {"<!--", "-->"}, {"<?", "?>"}};
+    std::size_t i = 0;
+    while (i < document.size()) {
+        bool skipped = false;
+        for (const auto& [open, close] : kVerbatim) {
+            if (document.substr(i, open.size()) == open) {
+                const std::size_t end = document.find(close, i + open.size());
+                // An open part without its end leaves the rest to the parser, which refuses it.
+                i = end == std::string_view::npos ? document.size() : end + close.size();
+                skipped = true;
+                break;
+            }
+        }
+        if (skipped) {
+            continue;
+        }
+        if (document[i] == '&') {
+            const std::size_t length = ReferenceLength(document.substr(i + 1));
+            if (length == 0) {
+                return false;
+            }
+            i += 1 + length;
+            continue;
+        }
+        ++i;
+    }
+    return true;
+}
 
 std::wstring DefaultServiceBaseUrl()
 {
@@ -113,6 +188,9 @@ void PostStatusXmlToService(const std::wstring& argumentName, const tinyxml2::XM
 std::string UnwrapServiceAnswer(const std::wstring& response)
 {
     const std::string bytes = WideToAnsi(response);
+    if (!HasOnlyValidReferences(bytes)) {
+        return {};
+    }
     tinyxml2::XMLDocument doc(true, tinyxml2::PRESERVE_WHITESPACE);
     if (doc.Parse(bytes.c_str(), bytes.size()) != tinyxml2::XML_SUCCESS) {
         return {};

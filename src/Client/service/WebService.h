@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tinyxml2 {
 class XMLDocument;
@@ -37,8 +38,14 @@ std::uint32_t PostXmlToService(const std::wstring& argumentName, const tinyxml2:
 void PostStatusXmlToService(const std::wstring& argumentName, const tinyxml2::XMLDocument& document,
                             const std::wstring& methodPath);
 
+// False when a "&" outside CDATA sections, comments and processing instructions begins no
+// predefined entity or character reference (of a character other than 0 up to U+10FFFF).
+// The XML library does not refuse such a document: it writes a wrong byte into the text, so
+// the answers are checked with this before they are parsed, and count as not XML.
+bool HasOnlyValidReferences(std::string_view document);
+
 // The inner answer: the decoded text of the root's first child when that is text or CDATA;
-// otherwise (not XML, no root, an element first) the empty text. Bytes, as the answer came.
+// otherwise (not XML, an invalid reference, no root, an element first) the empty text. Bytes, as the answer came.
 std::string UnwrapServiceAnswer(const std::wstring& response);
 
 } // namespace qrnv

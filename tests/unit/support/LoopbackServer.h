@@ -13,7 +13,9 @@ namespace qrnv::test {
 
 class LoopbackServer {
 public:
-    LoopbackServer() : mServer(std::make_unique<httplib::Server>()) {}
+    // One request per connection: a client that keeps its connection open would otherwise
+    // hold the server's end for the keep-alive time-out.
+    LoopbackServer() : mServer(std::make_unique<httplib::Server>()) { mServer->set_keep_alive_max_count(1); }
     ~LoopbackServer() { Stop(); }
 
     httplib::Server& Server() { return *mServer; }
