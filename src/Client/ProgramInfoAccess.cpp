@@ -96,7 +96,10 @@ std::wstring DeriveInstallDate(const std::wstring& folder)
 
 void PublishProgramInfo(const ProgramInfo& record)
 {
+    // Publishing makes the record present: a later reader must get it, not a discovered one.
+    ProgramInfoLock lock;
     gRecord = record;
+    gRecordExists = true;
 }
 
 int CompleteProgramInfo(ProgramInfo& r)
