@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <ctime>
 
 #include "sdk/text/Format.h"
@@ -28,6 +29,35 @@ bool FileExists(const std::wstring& path)
     const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     close(fd);
     return regular;
+}
+
+bool ReadFilePrefix(const std::wstring& path, std::size_t maxBytes, std::string& bytes, std::uint64_t& fileSize)
+{
+    const int fd = open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        fileSize = static_cast<std::uint64_t>(st.st_size);
+        const std::size_t wanted = fileSize < maxBytes ? static_cast<std::size_t>(fileSize) : maxBytes;
+        bytes.assign(wanted, '\0');
+        std::size_t got = 0;
+        while (got < wanted) {
+            const ssize_t n = read(fd, bytes.data() + got, wanted - got);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
+    }
+    close(fd);
+    return ok;
 }
 
 bool DeleteFileAt(const std::wstring& path)

@@ -18,6 +18,34 @@ bool FileExists(const std::wstring& path)
     return stream.good();
 }
 
+bool ReadFilePrefix(const std::wstring& path, std::size_t maxBytes, std::string& bytes, std::uint64_t& fileSize)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    LARGE_INTEGER size{};
+    bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) != FALSE;
+    if (ok) {
+        fileSize = static_cast<std::uint64_t>(size.QuadPart);
+        const std::size_t wanted = fileSize < maxBytes ? static_cast<std::size_t>(fileSize) : maxBytes;
+        bytes.assign(wanted, '\0');
+        std::size_t got = 0;
+        while (got < wanted) {
+            DWORD n = 0;
+            const DWORD chunk = static_cast<DWORD>(wanted - got > 0x100000 ? 0x100000 : wanted - got);
+            if (!ReadFile(file, bytes.data() + got, chunk, &n, nullptr) || n == 0) {
+                break;
+            }
+            got += n;
+        }
+        bytes.resize(got);
+    }
+    CloseHandle(file);
+    return ok;
+}
+
 bool DeleteFileAt(const std::wstring& path)
 {
     return DeleteFileW(path.c_str()) != FALSE;
