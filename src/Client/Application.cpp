@@ -7,6 +7,7 @@
 #include "Client/ProgramInfoAccess.h"
 #include "Client/Settings.h"
 #include "Client/service/QuickCheck.h"
+#include "Client/service/StatusReports.h"
 #include "Client/system/DebugMessage.h"
 #include "Client/system/ProcessArguments.h"
 #include "Client/system/Thread.h"
@@ -85,6 +86,8 @@ bool QuarnRenova::InitInstance()
         }
     }
     LogInfo(L"ExitCode %d", mExitCode);
+    // Reports sent just before the end (an error state of a silent run, say) still get out.
+    WaitForRunningReports(kReportDrainMs);
 
     window.reset();
     driver.reset();
