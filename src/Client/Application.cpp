@@ -7,9 +7,13 @@
 #include "Client/ProgramInfoAccess.h"
 #include "Client/Settings.h"
 #include "Client/service/QuickCheck.h"
+#include "Client/service/StatusReports.h"
 #include "Client/system/DebugMessage.h"
 #include "Client/system/ProcessArguments.h"
+#include "Client/system/Thread.h"
+#include "Client/ui/Banner.h"
 #include "Client/ui/Dialog.h"
+#include "Client/ui/DialogWindow.h"
 
 namespace qrnv {
 
@@ -61,14 +65,31 @@ bool QuarnRenova::InitInstance()
     LogInfo(L"StartParameter: %s", GetRawCommandLine());
     driver->mCmdLine = cmdLine.get();
 
-    auto dialog = std::make_unique<Dialog>();
-    dialog->mCmdLine = cmdLine.get();
-    dialog->mDriver = driver.get();
-
-    mExitCode = dialog->DoModal();
+    std::unique_ptr<DialogWindow> window = CreatePlatformDialogWindow();
+    if (!window) {
+        LogError(L"The dialog window could not be created");
+        mExitCode = kExitNoWindow;
+    } else {
+        auto dialog = std::make_unique<Dialog>(*window);
+        dialog->mCmdLine = cmdLine.get();
+        if (!cmdLine->mUpdateSilent) {
+            StartThread(dialog->mBannerThread, BannerThread, nullptr);
+        }
+        dialog->mDriver = driver.get();
+        mExitCode = dialog->DoModal();
+        const bool driverInUse = dialog->DriverThreadRunning();
+        dialog.reset();
+        if (driverInUse) {
+            // The user ended the run while the check or the hand-off still runs on its
+            // thread, which uses the driver until it returns; the process ends next.
+            static_cast<void>(driver.release());
+        }
+    }
     LogInfo(L"ExitCode %d", mExitCode);
+    // Reports sent just before the end (an error state of a silent run, say) still get out.
+    WaitForRunningReports(kReportDrainMs);
 
-    dialog.reset();
+    window.reset();
     driver.reset();
     record.reset();
     cmdLine.reset();

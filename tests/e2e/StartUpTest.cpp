@@ -91,7 +91,7 @@ protected:
     std::wstring mClient, mTemp, mPreviousTemp, mCwd, mPreviousCwd, mLogFolder, mRegistry;
 };
 
-TEST_F(StartUp, TheSampleCommandLineWritesTheStartLinesAndEndsWithZero)
+TEST_F(StartUp, TheSampleCommandLineWritesTheStartLinesAndEndsWithTheDialogsCode)
 {
     const wchar_t sep = test::Separator();
     const std::wstring product = mTemp + L"Quarn Tool Folder"; // given without a final separator
@@ -100,8 +100,9 @@ TEST_F(StartUp, TheSampleCommandLineWritesTheStartLinesAndEndsWithZero)
     ASSERT_TRUE(test::SetFileDay(product + sep + kClientFileName, 2024, 3, 7));
 
     const std::wstring commandLine = mClient + L" -ProgramName \"Quarn Tool\" -DisplayName \"Quarn Tool\" -ProgramVersion 1.2.3 "
-                                               L"-InstalledLocation \"" + product + L"\" -Language 1031";
-    ASSERT_EQ(0, test::RunProcess(commandLine));
+                                               L"-InstalledLocation \"" + product + L"\" -Language 1031 -UpdateSilent";
+    // Silent, with the service out of reach: the run ends with the error state's code.
+    ASSERT_EQ(1, test::RunProcess(commandLine));
 
     // The completion's line went to the log of the default name, written before the set-up.
     const auto early = LogFiles(L"QuarnRenova\\.log");
@@ -127,7 +128,7 @@ TEST_F(StartUp, TheSampleCommandLineWritesTheStartLinesAndEndsWithZero)
     // The start lines come first; the check's lines follow; the run ends with its code.
     ASSERT_GT(bodies.size(), expected.size());
     EXPECT_EQ(expected, std::vector<std::string>(bodies.begin(), bodies.begin() + expected.size()));
-    EXPECT_EQ("ExitCode 0", bodies.back());
+    EXPECT_NE(bodies.end(), std::find(bodies.begin(), bodies.end(), "ExitCode 1"));
     ASSERT_EQ(bodies.size(), levels.size());
     EXPECT_EQ("AUD", levels[0]);
     for (std::size_t i = 1; i < expected.size(); ++i) {
@@ -138,14 +139,14 @@ TEST_F(StartUp, TheSampleCommandLineWritesTheStartLinesAndEndsWithZero)
 TEST_F(StartUp, WithoutProductOptionsTheStartLinesCarryTheUnknownNames)
 {
     test::SetEnv(L"LC_ALL", L"C"); // English names where the language comes from the environment
-    ASSERT_EQ(0, test::RunProcess(mClient));
+    ASSERT_EQ(1, test::RunProcess(mClient + L" -UpdateSilent"));
     test::SetEnv(L"LC_ALL", L"");
 
     const auto files = LogFiles(L"Unknown\\.log");
     ASSERT_EQ(1u, files.size()) << test::Narrow(mLogFolder);
     const auto bodies = Bodies(files[0]);
     ASSERT_GT(bodies.size(), 10u);
-    EXPECT_EQ("ExitCode 0", bodies.back());
+    EXPECT_NE(bodies.end(), std::find(bodies.begin(), bodies.end(), "ExitCode 1"));
     EXPECT_EQ("STARTING LOG", bodies[0]);
     EXPECT_EQ("Unknown(Unknown) Renova v10.0.29 started", bodies[1]);
     EXPECT_EQ("ProgramName: Unknown", bodies[2]);
@@ -155,16 +156,16 @@ TEST_F(StartUp, WithoutProductOptionsTheStartLinesCarryTheUnknownNames)
     EXPECT_EQ("ProgramLanguage: 0", bodies[6]);
     EXPECT_EQ("IsStubExe: 0", bodies[7]);
     EXPECT_EQ(0u, bodies[8].rfind("InstalledLocation: ", 0)) << bodies[8];
-    EXPECT_EQ("StartParameter: " + test::Narrow(mClient), bodies[9]);
+    EXPECT_EQ("StartParameter: " + test::Narrow(mClient) + " -UpdateSilent", bodies[9]);
 }
 
 TEST_F(StartUp, AnOverLongArgumentAndUnknownOptionsEndNormally)
 {
     const std::wstring longName(6000, L'n');
     const std::wstring commandLine = mClient + L" -ProgramName " + longName + L" -NoSuchOption -DisplayName D "
-                                               L"-ProgramVersion 1.0 -InstalledLocation \"" + mTemp + L"p\" -Language 1033 " +
+                                               L"-ProgramVersion 1.0 -InstalledLocation \"" + mTemp + L"p\" -Language 1033 -UpdateSilent " +
                                      std::wstring(4000, L'z');
-    ASSERT_EQ(0, test::RunProcess(commandLine));
+    ASSERT_EQ(1, test::RunProcess(commandLine));
     // The name is too long for a file name of its own: the log path is cut, but the log is
     // written and holds the whole name.
     const auto files = LogFiles(L"n+");
@@ -173,10 +174,10 @@ TEST_F(StartUp, AnOverLongArgumentAndUnknownOptionsEndNormally)
     ASSERT_FALSE(bodies.empty());
     EXPECT_EQ("STARTING LOG", bodies[0]);
     EXPECT_NE(bodies.end(), std::find(bodies.begin(), bodies.end(), "ProgramName: " + test::Narrow(longName)));
-    EXPECT_EQ("ExitCode 0", bodies.back());
+    EXPECT_NE(bodies.end(), std::find(bodies.begin(), bodies.end(), "ExitCode 1"));
 
     // Nothing but unknown words, the first of them tried as a version-1 folder.
-    ASSERT_EQ(0, test::RunProcess(mClient + L" -NoSuchOption " + std::wstring(5000, L'q') + L" -quickcheck"));
+    ASSERT_EQ(1, test::RunProcess(mClient + L" -NoSuchOption " + std::wstring(5000, L'q') + L" -quickcheck -UpdateSilent"));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "Client/Settings.h"
 #include "Client/service/DownloadCallback.h"
 #include "Client/service/QuickCheckRequest.h"
+#include "Client/service/StatusReports.h"
 #include "Client/service/WebService.h"
 #include "Client/service/WorkerFiles.h"
 #include "Client/system/DebugMessage.h"
@@ -312,6 +313,8 @@ UpdateOutcome QuickCheck::StartWorker(DownloadCallback&)
         StoreUpdateResult(info, 0, OtherInstanceMessage(EffectiveLanguage(info.mLanguage), mCmdLine->mWindowCaption));
     }
     LogInfo(L"exitCodeApplication %d", static_cast<std::int32_t>(exitCode));
+    // The report of the accepted update may still be on its way.
+    WaitForRunningReports(kReportDrainMs);
     EndProcess(exitCode);
     return {WORKER_NOT_STARTED, 0}; // not reached
 }

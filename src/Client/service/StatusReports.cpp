@@ -2,6 +2,10 @@
 
 #include <tinyxml2.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 #include "Client/Log.h"
 #include "Client/ProgramInfoAccess.h"
 #include "Client/service/QuickCheckRequest.h"
@@ -11,6 +15,32 @@
 
 namespace qrnv {
 namespace {
+
+// The report threads that have been started and not yet ended.
+struct RunningReports {
+    std::mutex lock;
+    std::condition_variable ended;
+    int count = 0;
+};
+
+RunningReports& Running()
+{
+    static RunningReports running;
+    return running;
+}
+
+void ReportStarts()
+{
+    std::lock_guard<std::mutex> guard(Running().lock);
+    ++Running().count;
+}
+
+void ReportEnds()
+{
+    std::lock_guard<std::mutex> guard(Running().lock);
+    --Running().count;
+    Running().ended.notify_all();
+}
 
 struct UpdateStatusParameters {
     std::int32_t status;
@@ -29,6 +59,7 @@ unsigned UpdateStatusThread(void* p)
     std::unique_ptr<UpdateStatusParameters> params(static_cast<UpdateStatusParameters*>(p));
     const auto doc = BuildUpdateStatusReport(params->status, params->updateId);
     PostStatusXmlToService(kUpdateStatusArgument, *doc, kUpdateStatusMethod);
+    ReportEnds();
     return 0;
 }
 
@@ -38,6 +69,7 @@ unsigned UpgradeOfferThread(void* p)
     const auto doc =
         BuildUpgradeOfferReport(params->choice, params->programName, params->programVersion, params->majorVersion);
     PostStatusXmlToService(kUpgradeOfferStatusArgument, *doc, kUpgradeOfferStatusMethod);
+    ReportEnds();
     return 0;
 }
 
@@ -54,6 +86,12 @@ tinyxml2::XMLElement* StartReport(tinyxml2::XMLDocument& doc, const char* rootNa
 }
 
 } // namespace
+
+bool WaitForRunningReports(std::uint32_t timeoutMs)
+{
+    std::unique_lock<std::mutex> guard(Running().lock);
+    return Running().ended.wait_for(guard, std::chrono::milliseconds(timeoutMs), [] { return Running().count == 0; });
+}
 
 std::unique_ptr<tinyxml2::XMLDocument> BuildUpdateStatusReport(std::int32_t status, std::uint32_t updateId)
 {
@@ -105,10 +143,12 @@ std::unique_ptr<tinyxml2::XMLDocument> BuildUpgradeOfferReport(std::int32_t choi
 void StartUpdateStatusReport(std::int32_t status, std::uint32_t updateId)
 {
     auto* params = new UpdateStatusParameters{status, updateId};
+    ReportStarts();
     ThreadHandle thread;
     if (StartThread(thread, UpdateStatusThread, params)) {
         CloseThread(thread);
     } else {
+        ReportEnds();
         delete params;
     }
 }
@@ -117,10 +157,12 @@ void StartUpgradeOfferReport(std::int32_t choice, const std::wstring& programNam
                              std::int32_t majorVersion)
 {
     auto* params = new UpgradeOfferParameters{choice, programName, programVersion, majorVersion};
+    ReportStarts();
     ThreadHandle thread;
     if (StartThread(thread, UpgradeOfferThread, params)) {
         CloseThread(thread);
     } else {
+        ReportEnds();
         delete params;
     }
 }

@@ -35,8 +35,18 @@ std::unique_ptr<tinyxml2::XMLDocument> BuildUpgradeOfferReport(std::int32_t choi
                                                                std::int32_t majorVersion);
 
 // Start the report's thread and return at once.
+//
+// Nobody waits for a report while the run goes on; only before the process ends does the
+// start-up (or the worker hand-off) give the reports still on their way a bounded time, so
+// that they are not cut off by the process's own end.
 void StartUpdateStatusReport(std::int32_t status, std::uint32_t updateId);
 void StartUpgradeOfferReport(std::int32_t choice, const std::wstring& programName, const std::wstring& programVersion,
                              std::int32_t majorVersion);
+
+// Waits until no report thread runs any more, at most timeoutMs; true when none runs.
+bool WaitForRunningReports(std::uint32_t timeoutMs);
+
+// How long the process's end waits for reports still on their way.
+inline constexpr std::uint32_t kReportDrainMs = 1000;
 
 } // namespace qrnv

@@ -74,3 +74,18 @@ std::int64_t CurrentUnixTime()
 }
 
 } // namespace qrnv
+
+namespace qrnv {
+
+bool ReadFileHead(const std::wstring& path, std::size_t maxBytes, std::string& out)
+{
+    std::string bytes;
+    std::uint64_t size = 0;
+    if (!ReadFilePrefix(path, maxBytes, bytes, size)) {
+        return false;
+    }
+    out = std::move(bytes);
+    return true;
+}
+
+} // namespace qrnv

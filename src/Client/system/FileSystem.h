@@ -27,6 +27,11 @@ bool FileExists(const std::wstring& path);
 // POSIX also when it is no regular file; opening never blocks on a pipe).
 bool ReadFileHead(const std::wstring& path, std::size_t maxBytes, std::string& out);
 
+// Reads at most maxBytes from the start of a regular file into bytes and gives the file's
+// whole size; false when it cannot be opened or read (on POSIX: also when it is no regular
+// file, without blocking on a pipe planted under the name).
+bool ReadFilePrefix(const std::wstring& path, std::size_t maxBytes, std::string& bytes, std::uint64_t& fileSize);
+
 // Deletes a file; false with the last error set when it could not be deleted.
 bool DeleteFileAt(const std::wstring& path);
 

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <ctime>
 
@@ -32,7 +31,7 @@ bool FileExists(const std::wstring& path)
     return regular;
 }
 
-bool ReadFileHead(const std::wstring& path, std::size_t maxBytes, std::string& out)
+bool ReadFilePrefix(const std::wstring& path, std::size_t maxBytes, std::string& bytes, std::uint64_t& fileSize)
 {
     const int fd = open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -40,26 +39,24 @@ bool ReadFileHead(const std::wstring& path, std::size_t maxBytes, std::string& o
     }
     struct stat st;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    std::string bytes;
-    while (ok && bytes.size() < maxBytes) {
-        char buffer[16384];
-        const std::size_t want = std::min(sizeof buffer, maxBytes - bytes.size());
-        const ssize_t n = read(fd, buffer, want);
-        if (n < 0 && errno == EINTR) {
-            continue;
+    if (ok) {
+        fileSize = static_cast<std::uint64_t>(st.st_size);
+        const std::size_t wanted = fileSize < maxBytes ? static_cast<std::size_t>(fileSize) : maxBytes;
+        bytes.assign(wanted, '\0');
+        std::size_t got = 0;
+        while (got < wanted) {
+            const ssize_t n = read(fd, bytes.data() + got, wanted - got);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            got += static_cast<std::size_t>(n);
         }
-        if (n < 0) {
-            ok = false;
-        } else if (n == 0) {
-            break;
-        } else {
-            bytes.append(buffer, static_cast<std::size_t>(n));
-        }
+        bytes.resize(got);
     }
     close(fd);
-    if (ok) {
-        out = std::move(bytes);
-    }
     return ok;
 }
 

@@ -1,6 +1,5 @@
 #include "Client/system/FileSystem.h"
 
-#include <algorithm>
 #include <fstream>
 
 #include "sdk/WinInclude.h"
@@ -19,32 +18,31 @@ bool FileExists(const std::wstring& path)
     return stream.good();
 }
 
-bool ReadFileHead(const std::wstring& path, std::size_t maxBytes, std::string& out)
+bool ReadFilePrefix(const std::wstring& path, std::size_t maxBytes, std::string& bytes, std::uint64_t& fileSize)
 {
-    // Others may go on writing or deleting the file while we read its head.
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
-    bool ok = GetFileType(file) == FILE_TYPE_DISK;
-    std::string bytes;
-    while (ok && bytes.size() < maxBytes) {
-        char buffer[16384];
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(sizeof buffer, maxBytes - bytes.size()));
-        DWORD got = 0;
-        if (!ReadFile(file, buffer, want, &got, nullptr)) {
-            ok = false;
-        } else if (got == 0) {
-            break;
-        } else {
-            bytes.append(buffer, got);
+    LARGE_INTEGER size{};
+    bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) != FALSE;
+    if (ok) {
+        fileSize = static_cast<std::uint64_t>(size.QuadPart);
+        const std::size_t wanted = fileSize < maxBytes ? static_cast<std::size_t>(fileSize) : maxBytes;
+        bytes.assign(wanted, '\0');
+        std::size_t got = 0;
+        while (got < wanted) {
+            DWORD n = 0;
+            const DWORD chunk = static_cast<DWORD>(wanted - got > 0x100000 ? 0x100000 : wanted - got);
+            if (!ReadFile(file, bytes.data() + got, chunk, &n, nullptr) || n == 0) {
+                break;
+            }
+            got += n;
         }
+        bytes.resize(got);
     }
     CloseHandle(file);
-    if (ok) {
-        out = std::move(bytes);
-    }
     return ok;
 }
 
