@@ -635,7 +635,7 @@ private:
     void FlowHidden()
     {
         Step("check server, hidden");
-        if (!Start(L"-hidden -checkbox -windowrec \"100 200\" -displays update")) {
+        if (!Start(L"-hidden -checkbox -windowrec \"100 200\" -displays update,handoff")) {
             return;
         }
         Check(!IsWindowVisible(mDialog), "the dialog stays hidden while showing is not allowed");
@@ -671,10 +671,33 @@ private:
         ExpectControls({{kUpdateNowButton, "UPDATE_NOW_BUTTON", true, true, T(5)},
                         {kCloseButton, "CLOSE_BUTTON", true, true, T(6)}});
 
-        Step("closed from the system menu, answered yes");
+        Step("closed from the system menu, answered no");
         PostMessageW(mDialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-        AnswerQuestion(true, "update-offer-close-question");
-        ExpectEnded(2);
+        AnswerQuestion(false, "update-offer-close-question");
+        Check(IsWindowVisible(mDialog) != FALSE, "No keeps the dialog open");
+
+        Step("hand-off from another thread");
+        Next("hand-off");
+        CheckEqual(1, CountLog(L"handoff thread done without the UI thread"),
+                   "hiding, reading the position and moving the progress do not wait for the UI thread");
+        CheckEqual(1, CountLog(L"handoff at 100 200"), "the other thread reads the window's top left");
+        // Both arrive as posted messages: a sent query is answered before them, so wait.
+        const DWORD start = GetTickCount();
+        while ((IsWindowVisible(mDialog) || Send(Item(kProgressBar), PBM_GETPOS) != kHandOffProgress)
+               && GetTickCount() - start < kWaitMs) {
+            Sleep(50);
+        }
+        Check(!IsWindowVisible(mDialog), "the window is hidden");
+        CheckEqual(kHandOffProgress, Send(Item(kProgressBar), PBM_GETPOS), "progress position set from the other thread");
+        ShowWindow(mDialog, SW_SHOWNORMAL);
+        Send(mDialog, WM_NULL);
+        Check(!IsWindowVisible(mDialog), "showing is forbidden again");
+        Screenshot("handed-off");
+
+        Step("closed from the system menu while hidden, answered yes");
+        PostMessageW(mDialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        AnswerQuestion(true, "handed-off-close-question");
+        ExpectEnded(1);
     }
 
     std::wstring mSubject;

@@ -38,6 +38,10 @@ inline const wchar_t kDisplayInProgress[] = L"progress";
 inline const wchar_t kDisplaySuccessful[] = L"success";
 inline const wchar_t kDisplayUpToDate[] = L"uptodate";
 inline const wchar_t kDisplayError[] = L"error";
+// Not a dialog state: what the worker hand-off does from its own thread (forbid showing,
+// hide, read the position, move the progress) while the UI thread is busy.
+inline const wchar_t kDisplayHandOff[] = L"handoff";
+inline constexpr int kHandOffProgress = 50;
 
 inline std::wstring NextEventName(const std::wstring& token) { return L"Local\\qrnv-gui-next-" + token; }
 inline std::wstring EnteredEventName(const std::wstring& token) { return L"Local\\qrnv-gui-entered-" + token; }

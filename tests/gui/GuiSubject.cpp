@@ -405,12 +405,39 @@ private:
             mWindow.EnableControl(kCloseButton, true);
             mWindow.EnableSystemClose();
             mWindow.SetBanner(mBadBanner);
+        } else if (display == kDisplayHandOff) {
+            HandOffFromAnotherThread();
         } else {
             Log(L"unknown display " + display);
             return;
         }
         Log(L"Display " + display);
         SetEvent(mEntered);
+    }
+
+    static DWORD WINAPI HandOffThread(void* parameter)
+    {
+        auto* self = static_cast<ScriptedHandlers*>(parameter);
+        self->mWindow.SetShowAllowed(false);
+        self->mWindow.Hide();
+        int left = 0;
+        int top = 0;
+        const bool ok = self->mWindow.GetScreenTopLeft(left, top);
+        self->mWindow.SetProgressPosition(kHandOffProgress);
+        self->Log(ok ? FormatText(L"handoff at %d %d", left, top) : std::wstring(L"handoff without position"));
+        return 0;
+    }
+
+    // The UI thread waits here without handling messages: the other thread's calls must not
+    // wait for it.
+    void HandOffFromAnotherThread()
+    {
+        HANDLE thread = CreateThread(nullptr, 0, &ScriptedHandlers::HandOffThread, this, 0, nullptr);
+        const DWORD waited = thread ? WaitForSingleObject(thread, 5000) : WAIT_FAILED;
+        Log(waited == WAIT_OBJECT_0 ? L"handoff thread done without the UI thread" : L"handoff thread blocked");
+        if (thread) {
+            CloseHandle(thread);
+        }
     }
 
     DialogWindow& mWindow;
