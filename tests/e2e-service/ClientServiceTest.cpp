@@ -172,6 +172,12 @@ protected:
         std::vector<std::string> args = {"-ProgramName", product, "-DisplayName",  product,    "-ProgramVersion", "1.0",
                                          "-InstalledLocation", Location(), "-Language", "1033", "-InstallDate", "20240307"};
         args.insert(args.end(), extra.begin(), extra.end());
+        // A quick check that is not silent would wait for a user in its dialog; these runs
+        // look at the check, so the dialog ends with its code instead.
+        const auto has = [&args](const char* option) { return std::find(args.begin(), args.end(), option) != args.end(); };
+        if (!probe && has("-QuickCheck") && !has("-UpdateCheckSilent")) {
+            args.push_back("-UpdateCheckSilent");
+        }
         const std::size_t before = mService.Count();
         const ProgramResult r = sPlatform->Run(probe ? sPlatform->mProbe : sPlatform->mClient, args, env, withoutNetwork);
         // Only the calls of service methods: the dialog's banner and the hand-off's
