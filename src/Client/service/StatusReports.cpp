@@ -73,6 +73,19 @@ unsigned UpgradeOfferThread(void* p)
     return 0;
 }
 
+// A number element that stays empty for 0, with its log line either way.
+void AppendNumberUnlessZero(tinyxml2::XMLElement* root, const char* name, const wchar_t* label, std::int32_t value)
+{
+    if (value != 0) {
+        const std::wstring text = FormatText(L"%d", value);
+        AppendTextElement(root, name, text);
+        LogInfo(L"%s: %s", label, text);
+    } else {
+        AppendEmptyElement(root, name);
+        LogInfo(L"%s == 0", label);
+    }
+}
+
 tinyxml2::XMLElement* StartReport(tinyxml2::XMLDocument& doc, const char* rootName, const wchar_t* buildLine)
 {
     LogInfo(L"CreateUpdateStatusXml start");
@@ -103,14 +116,7 @@ std::unique_ptr<tinyxml2::XMLDocument> BuildUpdateStatusReport(std::int32_t stat
     const std::wstring statusText = FormatText(L"%d", status);
     AppendTextElement(root, "Status", statusText);
     LogInfo(L"Status: %s", statusText);
-    if (updateId != 0) {
-        const std::wstring id = FormatText(L"%d", updateId);
-        AppendTextElement(root, "UpdateId", id);
-        LogInfo(L"UpdateId: %s", id);
-    } else {
-        AppendEmptyElement(root, "UpdateId");
-        LogInfo(L"UpdateId == 0");
-    }
+    AppendNumberUnlessZero(root, "UpdateId", L"UpdateId", static_cast<std::int32_t>(updateId));
     LogInfo(L"CreateUpdateStatusXml end");
     return doc;
 }
@@ -125,14 +131,7 @@ std::unique_ptr<tinyxml2::XMLDocument> BuildUpgradeOfferReport(std::int32_t choi
     LogInfo(L"ProgramName: %s", programName);
     AppendTextElement(root, "ProgramVersionNumber", programVersion);
     LogInfo(L"ProgramVersionNumber: %s", programVersion);
-    if (majorVersion != 0) {
-        const std::wstring major = FormatText(L"%d", majorVersion);
-        AppendTextElement(root, "MajorVersion", major);
-        LogInfo(L"MajorVersion: %s", major);
-    } else {
-        AppendEmptyElement(root, "MajorVersion");
-        LogInfo(L"MajorVersion == 0");
-    }
+    AppendNumberUnlessZero(root, "MajorVersion", L"MajorVersion", majorVersion);
     const std::wstring choiceText = FormatText(L"%d", choice);
     AppendTextElement(root, "Status", choiceText);
     LogInfo(L"Status: %s", choiceText);
