@@ -6,6 +6,7 @@
 
 #include "sdk/log/CLog.h"
 #include "support/LogLines.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 namespace qrnv {
@@ -347,7 +348,7 @@ TEST_F(LogEngineTest, ThreadsWritingAtOnceNeverInterleaveOrLoseLines)
 
 TEST_F(LogEngineTest, ProcessesWritingOneFileAtOnceNeverInterleaveOrLoseLines)
 {
-    const std::wstring writer = test::BuiltProgramPath(L"qrnv_log_writer");
+    const std::wstring writer = test::HelperProgramPath(L"qrnv_log_writer");
     ASSERT_TRUE(test::PathExists(writer)) << test::Narrow(writer);
     const int lines = 1500;
     const int threads = 2;
