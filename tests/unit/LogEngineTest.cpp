@@ -150,6 +150,8 @@ TEST_F(LogEngineTest, OneTrailingLineFeedIsRemoved)
         {L"\n", " INF: "},
         {L"a\nb", " INF: a\nb"},
         {L"a\r\n", " INF: a\r"},
+        // Inside the text CR LF would end the record early.
+        {L"x\r\ny\r\n\r\nz", " INF: x\ny\n\nz"},
     };
     Open(15, false);
     for (const auto& c : cases) {
