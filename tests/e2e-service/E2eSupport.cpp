@@ -18,6 +18,7 @@
 #include <thread>
 
 namespace qrnv::e2e {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -30,22 +31,6 @@ std::string TrimLineEnds(std::string text)
     return text;
 }
 
-// The value line of a reg query output: "    NAME    TYPE    DATA", DATA up to the end
-// (a text may hold line feeds).
-std::optional<std::pair<std::string, std::string>> ParseRegQuery(const std::string& output, const std::string& name)
-{
-    const std::string head = "\n    " + name + "    ";
-    const std::size_t at = output.find(head);
-    if (at == std::string::npos) {
-        return std::nullopt;
-    }
-    const std::size_t typeStart = at + head.size();
-    const std::size_t typeEnd = output.find("    ", typeStart);
-    if (typeEnd == std::string::npos) {
-        return std::nullopt;
-    }
-    return std::make_pair(output.substr(typeStart, typeEnd - typeStart), TrimLineEnds(output.substr(typeEnd + 4)));
-}
 
 class NativePlatform : public ClientPlatform {
 public:
@@ -195,6 +180,23 @@ private:
 };
 
 } // namespace
+
+// The value line of a reg query output: "    NAME    TYPE    DATA", DATA up to the end
+// (a text may hold line feeds).
+std::optional<std::pair<std::string, std::string>> ParseRegQuery(const std::string& output, const std::string& name)
+{
+    const std::string head = "\n    " + name + "    ";
+    const std::size_t at = output.find(head);
+    if (at == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::size_t typeStart = at + head.size();
+    const std::size_t typeEnd = output.find("    ", typeStart);
+    if (typeEnd == std::string::npos) {
+        return std::nullopt;
+    }
+    return std::make_pair(output.substr(typeStart, typeEnd - typeStart), TrimLineEnds(output.substr(typeEnd + 4)));
+}
 
 bool StandInService::Start(const std::string& program, const std::string& folder, const std::string& listen,
                            const std::string& tlsListen, int* exitCode)

@@ -56,6 +56,10 @@ struct LogLine {
 };
 std::vector<LogLine> ParseLog(const std::string& bytes);
 
+// The value NAME in the output of "reg query KEY /v NAME": its type ("REG_SZ",
+// "REG_DWORD") and data as printed; nothing when it is not there.
+std::optional<std::pair<std::string, std::string>> ParseRegQuery(const std::string& output, const std::string& name);
+
 // A loopback port that nothing listens on.
 int UnusedLoopbackPort();
 // True when an interface other than loopback is up with an address (the client then counts
