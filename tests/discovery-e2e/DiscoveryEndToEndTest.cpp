@@ -22,7 +22,7 @@
 #include "Client/system/Registry.h"
 #include "RegistrySandbox.h"
 #include "sdk/text/Format.h"
-#include "support/TestFolders.h"
+#include "support/TestSupport.h"
 
 namespace qrnv {
 namespace {

@@ -25,7 +25,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
+#include "support/TestSupport.h"
 
 namespace qrnv::e2e {
 namespace {
@@ -42,26 +43,9 @@ std::string Env(const char* name)
     return v ? v : "";
 }
 
-// A folder under /tmp, removed at the end.
-class Scratch {
-public:
-    Scratch()
-    {
-        char pattern[] = "/tmp/qrnv-e2e-dialog-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        mPath = made ? made : "";
-    }
-    ~Scratch()
-    {
-        std::error_code ec;
-        fs::remove_all(mPath, ec);
-    }
-    std::string operator/(const std::string& name) const { return mPath + "/" + name; }
-    const std::string& Path() const { return mPath; }
-
-private:
-    std::string mPath;
-};
+using Scratch = test::ScopedFolder;
+using test::Environment;
+using test::ReadFileBytes;
 
 struct RegValue {
     std::string type;
@@ -96,12 +80,12 @@ public:
         return argv;
     }
 
-    std::vector<std::string> Environment() const
+    Environment ClientEnvironment() const
     {
         if (mWine) {
             return {};
         }
-        return {"TMPDIR=" + mScratch / "tmp", "QRNV_REGISTRY_ROOT=" + mScratch / "registry"};
+        return {{"TMPDIR", mScratch / "tmp"}, {"QRNV_REGISTRY_ROOT", mScratch / "registry"}};
     }
 
     // The client's temporary path (its Quarn Software folder lies in it).
@@ -145,7 +129,7 @@ public:
         fs::remove(out);
         Reg({"query", key}, out);
         std::map<std::string, RegValue> values;
-        std::string text = ReadFile(out);
+        std::string text = ReadFileBytes(out);
         std::size_t start = 0;
         while (start < text.size()) {
             std::size_t end = text.find('\n', start);
@@ -180,7 +164,7 @@ private:
             argv = {QRNV_REG_PROGRAM};
         }
         argv.insert(argv.end(), args.begin(), args.end());
-        const auto status = Run(argv, Environment(), output.empty() ? mScratch / "reg.log" : output);
+        const auto status = test::RunProgram(argv, ClientEnvironment(), output.empty() ? mScratch / "reg.log" : output);
         return status.value_or(-1);
     }
 
@@ -198,11 +182,11 @@ public:
         mProcess.Start({QRNV_SERVICE_PROGRAM, "--listen", "127.0.0.1:0", "--catalog", scratch / "catalog.json", "--files",
                         scratch / "files", "--journal", scratch / "journal.jsonl", "--port-file", scratch / "ports",
                         "--exit-after", "600"},
-                       {}, false, scratch / "service.log");
+                       {}, scratch / "service.log");
         for (int i = 0; i < 500 && !fs::exists(scratch / "ports"); ++i) {
             std::this_thread::sleep_for(10ms);
         }
-        const std::string ports = ReadFile(scratch / "ports");
+        const std::string ports = ReadFileBytes(scratch / "ports");
         const std::size_t at = ports.find("http=");
         if (at != std::string::npos) {
             mPort = std::atoi(ports.c_str() + at + 5);
@@ -212,12 +196,12 @@ public:
     int Port() const { return mPort; }
     std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(mPort) + "/Renova/"; }
 
-    void SetCatalog(const Json& catalog) { WriteFile(mScratch / "catalog.json", catalog.dump(2)); }
+    void SetCatalog(const Json& catalog) { test::WriteFileAtomically(mScratch / "catalog.json", catalog.dump(2)); }
 
     std::vector<Json> Journal() const
     {
         std::vector<Json> entries;
-        const std::string text = ReadFile(mScratch / "journal.jsonl");
+        const std::string text = ReadFileBytes(mScratch / "journal.jsonl");
         std::size_t start = 0;
         while (start < text.size()) {
             std::size_t end = text.find('\n', start);
@@ -261,7 +245,7 @@ public:
 
 private:
     const Scratch& mScratch;
-    Child mProcess;
+    test::ChildProcess mProcess;
     int mPort = 0;
 };
 
@@ -314,11 +298,11 @@ public:
         return args;
     }
 
-    std::vector<std::string> Environment(const std::vector<std::string>& extra = {}) const
+    Environment ClientEnvironment(const Environment& extra = {}) const
     {
-        std::vector<std::string> env = mPlatform.Environment();
-        env.push_back("QRNV_WORKER_RECORD=" + mPlatform.ClientPath(mScratch / "worker.txt"));
-        env.push_back("QRNV_ADVIEWER_RECORD=" + mPlatform.ClientPath(mScratch / "adviewer.txt"));
+        Environment env = mPlatform.ClientEnvironment();
+        env.emplace_back("QRNV_WORKER_RECORD", mPlatform.ClientPath(mScratch / "worker.txt"));
+        env.emplace_back("QRNV_ADVIEWER_RECORD", mPlatform.ClientPath(mScratch / "adviewer.txt"));
         env.insert(env.end(), extra.begin(), extra.end());
         return env;
     }
@@ -326,7 +310,11 @@ public:
     Outcome RunSilent(const std::vector<std::string>& options, const std::vector<std::string>& extraEnv = {})
     {
         Outcome outcome;
-        outcome.status = Run(mPlatform.Client(Arguments(options)), Environment(extraEnv), mScratch / "client.out");
+        Environment extra;
+        for (const std::string& entry : extraEnv) {
+            extra.emplace_back(entry.substr(0, entry.find('=')), entry.substr(entry.find('=') + 1));
+        }
+        outcome.status = test::RunProgram(mPlatform.Client(Arguments(options)), ClientEnvironment(extra), mScratch / "client.out");
         outcome.log = Logs();
         return outcome;
     }
@@ -341,7 +329,7 @@ public:
             const std::string name = entry.path().filename().string();
             if (name.size() > mProduct.size() + 5 && name.compare(name.size() - mProduct.size() - 5, std::string::npos,
                                                                    "_" + mProduct + ".log") == 0) {
-                all += ReadFile(entry.path().string());
+                all += ReadFileBytes(entry.path().string());
             }
         }
         return all;
@@ -362,7 +350,7 @@ public:
     std::vector<std::string> RecordLines(const std::string& name) const
     {
         std::vector<std::string> lines;
-        const std::string text = ReadFile(mScratch / name);
+        const std::string text = ReadFileBytes(mScratch / name);
         std::size_t start = 0;
         while (start < text.size()) {
             std::size_t end = text.find('\n', start);
@@ -567,7 +555,7 @@ TEST_P(SilentRun, ASilentRunShowsNoWindow)
     EXPECT_EQ(2, outcome.status);
     if (!GetParam()) {
         // The console window draws nothing while it is hidden.
-        EXPECT_EQ("", ReadFile(t.mScratch / "client.out"));
+        EXPECT_EQ("", ReadFileBytes(t.mScratch / "client.out"));
     }
     EXPECT_EQ(std::string::npos, outcome.log.find("is visible"));
 }
@@ -584,7 +572,7 @@ public:
 
     void Start(const std::vector<std::string>& options)
     {
-        ASSERT_TRUE(mClient.Start(t.mPlatform.Client(t.Arguments(options)), t.Environment(), true, ""));
+        ASSERT_TRUE(mClient.StartWithPipes(t.mPlatform.Client(t.Arguments(options)), t.ClientEnvironment()));
     }
     bool Expect(const std::string& text, std::chrono::milliseconds limit = 20s)
     {
@@ -595,13 +583,13 @@ public:
     void Send(const std::string& line) { mClient.Send(line); }
     int Finish()
     {
-        const auto status = mClient.Wait(30s);
+        const auto status = mClient.WaitFor(30s);
         EXPECT_TRUE(status.has_value()) << "the client does not end; its output:\n" << mClient.Output();
         return status.value_or(-1);
     }
 
     ClientTest& t;
-    Child mClient;
+    test::ChildProcess mClient;
 };
 
 void Offer(ClientTest& t, const Json& fields)

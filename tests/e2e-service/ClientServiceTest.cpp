@@ -78,7 +78,7 @@ protected:
     {
         sScratch = new ScratchFolder();
         if (gOptions.wineRun.empty()) {
-            sPlatform = MakeNativePlatform(gOptions.binFolder, sScratch->Path()).release();
+            sPlatform = MakeNativePlatform(gOptions.binFolder, sScratch->Utf8()).release();
         } else {
             sPlatform = MakeWinePlatform(gOptions.wineRun, gOptions.winBin).release();
         }
@@ -96,8 +96,8 @@ protected:
         if (!sPlatform->Unavailable().empty()) {
             GTEST_SKIP() << "the client cannot run here: " << sPlatform->Unavailable();
         }
-        fs::create_directories(mScratch.Path() + "/install");
-        ASSERT_TRUE(StartService(mService, mScratch.Path() + "/service", "127.0.0.1:0", ""));
+        fs::create_directories(mScratch.Utf8() + "/install");
+        ASSERT_TRUE(StartService(mService, mScratch.Utf8() + "/service", "127.0.0.1:0", ""));
     }
 
     void TearDown() override
@@ -120,8 +120,8 @@ protected:
                       const std::string& tlsListen, int* exitCode = nullptr)
     {
         fs::create_directories(folder + "/files");
-        if (!CopyFile(sPlatform->mWorker, folder + "/files/QuarnRenovaWorker.exe") ||
-            !CopyFile(sPlatform->mAdViewer, folder + "/files/QuarnAdViewer.exe")) {
+        if (!test::CopyFileTo(sPlatform->mWorker, folder + "/files/QuarnRenovaWorker.exe") ||
+            !test::CopyFileTo(sPlatform->mAdViewer, folder + "/files/QuarnAdViewer.exe")) {
             ADD_FAILURE() << "the stand-in worker and ad viewer are not built: " << sPlatform->mWorker;
             return false;
         }
@@ -146,7 +146,7 @@ protected:
     {
         return sPlatform->TempFolder() + "Quarn Software/Quarn Renova/" + product + " 1/";
     }
-    std::string Location() const { return sPlatform->ClientPath(mScratch.Path() + "/install"); }
+    std::string Location() const { return sPlatform->ClientPath(mScratch.Utf8() + "/install"); }
 
     std::vector<std::string> LogFiles(const std::string& product) const
     {
@@ -187,7 +187,7 @@ protected:
         // A Windows program's text output ends its lines with CR LF.
         run.output.erase(std::remove(run.output.begin(), run.output.end(), '\r'), run.output.end());
         for (const std::string& file : LogFiles(product)) {
-            const auto lines = ParseLog(ReadFile(file));
+            const auto lines = ParseLog(ReadFileBytes(file));
             run.log.insert(run.log.end(), lines.begin(), lines.end());
         }
         return run;
@@ -438,7 +438,7 @@ TEST_F(ClientService, ACertificateErrorIsFollowedByAPlainPostToTheSameHost)
     const std::string address = "127." + std::to_string(1 + n % 250) + "." + std::to_string((n / 250) % 250) + ".7";
     StandInService service;
     int exitCode = 0;
-    if (!StartService(service, mScratch.Path() + "/tls", address + ":80", address + ":443", &exitCode)) {
+    if (!StartService(service, mScratch.Utf8() + "/tls", address + ":80", address + ":443", &exitCode)) {
         if (exitCode == 3) {
             GTEST_SKIP() << "ports 80 and 443 of " << address << " cannot be bound here";
         }
@@ -483,11 +483,11 @@ protected:
     // The worker's starts: each its arguments, its own path first.
     std::vector<std::vector<std::string>> Starts(const std::string& record, bool waitForOne)
     {
-        for (int i = 0; waitForOne && i < 1000 && ReadFile(record).empty(); ++i) {
+        for (int i = 0; waitForOne && i < 1000 && ReadFileBytes(record).empty(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         std::vector<std::vector<std::string>> starts;
-        const std::string text = ReadFile(record);
+        const std::string text = ReadFileBytes(record);
         for (std::size_t start = 0; start < text.size();) {
             const std::size_t end = std::min(text.find('\n', start), text.size());
             starts.push_back(SplitWindowsCommandLine(text.substr(start, end - start)));
@@ -568,7 +568,7 @@ TEST_F(WorkerHandOff, TheWorkerIsFetchedAndStartedWithTheRebuiltCommandLine)
         SCOPED_TRACE(c.stem);
         const bool stub = std::string(c.stem) == "Stub";
         const std::string product = NewProduct(c.stem);
-        const std::string record = mScratch.Path() + "/record-" + c.stem + ".txt";
+        const std::string record = mScratch.Utf8() + "/record-" + c.stem + ".txt";
         const ClientRun run = RunClient(
             product, c.flags, {{"QRNV_WORKER_RECORD", sPlatform->ClientPath(record)}, {"QRNV_WORKER_EXIT_CODE", "7"}}, "", true);
         EXPECT_EQ(c.exitCode, run.exitCode) << run.Describe();
@@ -615,7 +615,7 @@ TEST_F(WorkerHandOff, TheWorkerIsFetchedAndStartedWithTheRebuiltCommandLine)
 TEST_F(WorkerHandOff, AnotherRunningClientIsStoredForTheProduct)
 {
     const std::string product = NewProduct("Other");
-    const std::string record = mScratch.Path() + "/record.txt";
+    const std::string record = mScratch.Utf8() + "/record.txt";
     const ClientRun run = RunClient(product, {"-WriteCheckResultToReg"},
                                     {{"QRNV_WORKER_RECORD", sPlatform->ClientPath(record)}, {"QRNV_WORKER_EXIT_CODE", "-1"}},
                                     "", true);
@@ -637,8 +637,8 @@ TEST_F(WorkerHandOff, WithoutAnAddressTheWorkerOfAnEarlierRunIsStarted)
     ASSERT_TRUE(mService.WriteCatalog({{"default", Json::object()}}));
     const std::string product = NewProduct("Earlier");
     fs::create_directories(ProductFolder(product));
-    ASSERT_TRUE(CopyFile(sPlatform->mWorker, ProductFolder(product) + "QuarnRenovaWorker.exe"));
-    const std::string record = mScratch.Path() + "/record.txt";
+    ASSERT_TRUE(test::CopyFileTo(sPlatform->mWorker, ProductFolder(product) + "QuarnRenovaWorker.exe"));
+    const std::string record = mScratch.Utf8() + "/record.txt";
     const ClientRun run = RunClient(product, {"-WriteCheckResultToReg"},
                                     {{"QRNV_WORKER_RECORD", sPlatform->ClientPath(record)}, {"QRNV_WORKER_EXIT_CODE", "3"}},
                                     "", true);
@@ -655,7 +655,7 @@ TEST_F(WorkerHandOff, AWorkerThatCannotBeFetchedIsNotStarted)
     ASSERT_TRUE(mService.WriteCatalog({{"default", {{"workerUrl", "{base}/files/QuarnRenovaWorker.exe"}}},
                                        {"files", {{"QuarnRenovaWorker.exe", {{"kind", "status"}, {"status", 404}}}}}}));
     const std::string product = NewProduct("Missing");
-    const std::string record = mScratch.Path() + "/record.txt";
+    const std::string record = mScratch.Utf8() + "/record.txt";
     const ClientRun run = RunClient(product, {"-WriteCheckResultToReg"}, {{"QRNV_WORKER_RECORD", sPlatform->ClientPath(record)}},
                                     "", true);
     EXPECT_EQ(200 + 14, run.exitCode) << run.Describe();
@@ -668,7 +668,7 @@ TEST_F(WorkerHandOff, AWorkerThatCannotBeFetchedIsNotStarted)
                                 ProductFolder(product) + "QuarnRenovaWorker.exe");
     }
     EXPECT_TRUE(logged) << run.Describe();
-    EXPECT_EQ("", ReadFile(record)) << "nothing was started";
+    EXPECT_EQ("", ReadFileBytes(record)) << "nothing was started";
 }
 
 } // namespace

@@ -1,14 +1,13 @@
 #include "E2eSupport.h"
 
+#include "support/LogLines.h"
+
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,75 +17,11 @@
 #include <sstream>
 #include <thread>
 
-extern char** environ;
-
 namespace qrnv::e2e {
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> MergedEnvironment(const Environment& changes)
-{
-    std::vector<std::string> out;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        const std::string name = entry.substr(0, entry.find('='));
-        bool replaced = false;
-        for (const auto& [n, v] : changes) {
-            replaced = replaced || n == name;
-        }
-        if (!replaced) {
-            out.push_back(entry);
-        }
-    }
-    for (const auto& [n, v] : changes) {
-        if (!v.empty()) {
-            out.push_back(n + "=" + v);
-        }
-    }
-    return out;
-}
-
-// Starts the program with its output appended to outputPath; the pid, or -1.
-int Spawn(const std::vector<std::string>& argv, const Environment& environment, const std::string& outputPath)
-{
-    std::vector<char*> args;
-    for (const auto& a : argv) {
-        args.push_back(const_cast<char*>(a.c_str()));
-    }
-    args.push_back(nullptr);
-    const std::vector<std::string> envText = MergedEnvironment(environment);
-    std::vector<char*> env;
-    for (const auto& e : envText) {
-        env.push_back(const_cast<char*>(e.c_str()));
-    }
-    env.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), env.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
-}
-
-std::optional<int> WaitFor(int pid, std::chrono::milliseconds limit)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        int status = 0;
-        const pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        if (r < 0 || std::chrono::steady_clock::now() >= deadline) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
 
 std::string TrimLineEnds(std::string text)
 {
@@ -96,22 +31,6 @@ std::string TrimLineEnds(std::string text)
     return text;
 }
 
-// The value line of a reg query output: "    NAME    TYPE    DATA", DATA up to the end
-// (a text may hold line feeds).
-std::optional<std::pair<std::string, std::string>> ParseRegQuery(const std::string& output, const std::string& name)
-{
-    const std::string head = "\n    " + name + "    ";
-    const std::size_t at = output.find(head);
-    if (at == std::string::npos) {
-        return std::nullopt;
-    }
-    const std::size_t typeStart = at + head.size();
-    const std::size_t typeEnd = output.find("    ", typeStart);
-    if (typeEnd == std::string::npos) {
-        return std::nullopt;
-    }
-    return std::make_pair(output.substr(typeStart, typeEnd - typeStart), TrimLineEnds(output.substr(typeEnd + 4)));
-}
 
 class NativePlatform : public ClientPlatform {
 public:
@@ -262,70 +181,21 @@ private:
 
 } // namespace
 
-ProgramResult RunProgram(const std::vector<std::string>& argv, const Environment& environment,
-                         std::chrono::milliseconds limit)
+// The value line of a reg query output: "    NAME    TYPE    DATA", DATA up to the end
+// (a text may hold line feeds).
+std::optional<std::pair<std::string, std::string>> ParseRegQuery(const std::string& output, const std::string& name)
 {
-    ProgramResult result;
-    char pattern[] = "/tmp/qrnv-e2e-output-XXXXXX";
-    const int fd = mkstemp(pattern);
-    if (fd < 0) {
-        return result;
+    const std::string head = "\n    " + name + "    ";
+    const std::size_t at = output.find(head);
+    if (at == std::string::npos) {
+        return std::nullopt;
     }
-    close(fd);
-    const int pid = Spawn(argv, environment, pattern);
-    if (pid > 0) {
-        result.exitCode = WaitFor(pid, limit);
-        if (!result.exitCode) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
+    const std::size_t typeStart = at + head.size();
+    const std::size_t typeEnd = output.find("    ", typeStart);
+    if (typeEnd == std::string::npos) {
+        return std::nullopt;
     }
-    result.output = ReadFile(pattern);
-    unlink(pattern);
-    return result;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool WriteFileAtomically(const std::string& path, const std::string& content)
-{
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << content;
-        if (!out.flush()) {
-            return false;
-        }
-    }
-    return std::rename(temporary.c_str(), path.c_str()) == 0;
-}
-
-bool CopyFile(const std::string& from, const std::string& to)
-{
-    std::error_code error;
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
-    return !error;
-}
-
-ScratchFolder::ScratchFolder()
-{
-    char pattern[] = "/tmp/qrnv-e2e-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    mPath = made ? made : "";
-}
-
-ScratchFolder::~ScratchFolder()
-{
-    if (!mPath.empty()) {
-        std::error_code ignored;
-        fs::remove_all(mPath, ignored);
-    }
+    return std::make_pair(output.substr(typeStart, typeEnd - typeStart), TrimLineEnds(output.substr(typeEnd + 4)));
 }
 
 bool StandInService::Start(const std::string& program, const std::string& folder, const std::string& listen,
@@ -345,12 +215,11 @@ bool StandInService::Start(const std::string& program, const std::string& folder
     if (!tlsListen.empty()) {
         argv.insert(argv.end(), {"--tls-listen", tlsListen});
     }
-    mPid = Spawn(argv, {}, folder + "/service.log");
-    if (mPid <= 0) {
+    if (!mProcess.Start(argv, {}, folder + "/service.log")) {
         return false;
     }
     for (int i = 0; i < 3000; ++i) {
-        const std::string ports = ReadFile(folder + "/ports");
+        const std::string ports = ReadFileBytes(folder + "/ports");
         const std::size_t at = ports.find("http=");
         if (at != std::string::npos) {
             const std::string port = ports.substr(at + 5, ports.find('\n', at) - at - 5);
@@ -358,8 +227,7 @@ bool StandInService::Start(const std::string& program, const std::string& folder
             mBase = "http://" + address + (port == "80" ? "" : ":" + port);
             return true;
         }
-        if (const auto code = WaitFor(mPid, std::chrono::milliseconds(0))) {
-            mPid = -1;
+        if (const auto code = mProcess.WaitFor(std::chrono::milliseconds(0))) {
             if (exitCode) {
                 *exitCode = *code;
             }
@@ -372,12 +240,9 @@ bool StandInService::Start(const std::string& program, const std::string& folder
 
 StandInService::~StandInService()
 {
-    if (mPid > 0) {
-        kill(mPid, SIGTERM);
-        if (!WaitFor(mPid, std::chrono::seconds(10))) {
-            kill(mPid, SIGKILL);
-            waitpid(mPid, nullptr, 0);
-        }
+    if (mProcess.Running()) {
+        mProcess.Signal(SIGTERM);
+        mProcess.WaitFor(std::chrono::seconds(10)); // past that the process object kills it
     }
 }
 
@@ -389,7 +254,7 @@ bool StandInService::WriteCatalog(const nlohmann::json& catalog)
 std::vector<nlohmann::json> StandInService::Journal(std::size_t from) const
 {
     std::vector<nlohmann::json> entries;
-    std::istringstream in(ReadFile(mFolder + "/journal.jsonl"));
+    std::istringstream in(ReadFileBytes(mFolder + "/journal.jsonl"));
     std::string line;
     while (std::getline(in, line)) {
         const auto entry = nlohmann::json::parse(line, nullptr, false);
@@ -405,26 +270,17 @@ std::vector<nlohmann::json> StandInService::Journal(std::size_t from) const
 
 std::string StandInService::Output() const
 {
-    return ReadFile(mFolder + "/service.log");
+    return ReadFileBytes(mFolder + "/service.log");
 }
 
 std::vector<LogLine> ParseLog(const std::string& bytes)
 {
     std::vector<LogLine> lines;
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t end = bytes.find("\r\n", pos);
-        if (end == std::string::npos) {
-            end = bytes.size();
+    for (const std::string& line : test::SplitLogLines(bytes).lines) {
+        const auto parsed = test::ParseLogLine(line);
+        if (parsed && parsed->tag == "QRNV") {
+            lines.push_back({parsed->level, parsed->body});
         }
-        const std::string line = bytes.substr(pos, end - pos);
-        pos = end + 2;
-        const std::size_t tag = line.find(": QRNV:[");
-        const std::size_t close = tag == std::string::npos ? tag : line.find("] ", tag);
-        if (tag == std::string::npos || tag < 3 || close == std::string::npos) {
-            continue;
-        }
-        lines.push_back({line.substr(tag - 3, 3), line.substr(close + 2)});
     }
     return lines;
 }

@@ -12,36 +12,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/ChildProcess.h"
+#include "support/TestSupport.h"
+
 namespace qrnv::e2e {
 
-using Environment = std::vector<std::pair<std::string, std::string>>;
-
-struct ProgramResult {
-    std::optional<int> exitCode; // nothing: it did not start, or ran past its limit (then killed)
-    std::string output;          // stdout and stderr
-};
-
-// Runs a program (an absolute path) to its end. The environment entries replace ours of the
-// same name; an empty value removes the variable.
-ProgramResult RunProgram(const std::vector<std::string>& argv, const Environment& environment,
-                         std::chrono::milliseconds limit = std::chrono::seconds(60));
-
-std::string ReadFile(const std::string& path);
-bool WriteFileAtomically(const std::string& path, const std::string& content);
-bool CopyFile(const std::string& from, const std::string& to);
-
-// A folder under /tmp, removed with everything in it at the end. Path() has no final "/".
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& Path() const { return mPath; }
-
-private:
-    std::string mPath;
-};
+using test::Environment;
+using test::ProgramResult;
+using test::ReadFileBytes;
+using test::RunProgram;
+using test::WriteFileAtomically;
+using ScratchFolder = test::ScopedFolder;
 
 // The stand-in service, running until the object goes.
 class StandInService {
@@ -64,16 +45,20 @@ public:
 private:
     std::string mFolder;
     std::string mBase;
-    int mPid = -1;
+    test::ChildProcess mProcess;
 };
 
-// One line of the client's log: its level ("INF", "WAR", "ERR", ...) and its text, as the
-// log's bytes (Latin-1).
+// One line of the client's log (source tag "QRNV"): its level ("INF", "WAR", "ERR", ...)
+// and its text, as the log's bytes (Latin-1).
 struct LogLine {
     std::string level;
     std::string message;
 };
 std::vector<LogLine> ParseLog(const std::string& bytes);
+
+// The value NAME in the output of "reg query KEY /v NAME": its type ("REG_SZ",
+// "REG_DWORD") and data as printed; nothing when it is not there.
+std::optional<std::pair<std::string, std::string>> ParseRegQuery(const std::string& output, const std::string& name);
 
 // A loopback port that nothing listens on.
 int UnusedLoopbackPort();

@@ -5,6 +5,7 @@
 
 #include "Client/system/Registry.h"
 #include "support/LogLines.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 namespace qrnv {
@@ -22,7 +23,7 @@ class StartUp : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        mClient = test::BuiltProgramPath(L"quarnrenova");
+        mClient = test::HelperProgramPath(L"quarnrenova");
         ASSERT_TRUE(test::PathExists(mClient)) << test::Narrow(mClient);
         mTemp = test::MakeFreshFolder(L"e2e");
         ASSERT_FALSE(mTemp.empty());

@@ -20,7 +20,8 @@
 #include <nlohmann/json.hpp>
 #include <tinyxml2.h>
 
-#include "TestProcess.h"
+#include "support/ChildProcess.h"
+#include "support/TestSupport.h"
 
 namespace qrnv::test {
 namespace {
@@ -182,7 +183,7 @@ public:
             if (mHttpPort > 0) {
                 return;
             }
-            if (mProcess.WaitForExit(std::chrono::milliseconds(10))) {
+            if (mProcess.WaitFor(std::chrono::milliseconds(10))) {
                 return;
             }
         }
@@ -191,8 +192,8 @@ public:
     bool Started() const { return mHttpPort > 0; }
     int HttpPort() const { return mHttpPort; }
     int HttpsPort() const { return mHttpsPort; }
-    const ScratchFolder& Dir() const { return mDir; }
-    std::string Output() const { return ReadFile(mDir / "output.txt"); }
+    const ScopedFolder& Dir() const { return mDir; }
+    std::string Output() const { return ReadFileBytes(mDir / "output.txt"); }
     std::string Base() const { return "http://127.0.0.1:" + std::to_string(mHttpPort); }
 
     httplib::Client Client() const
@@ -222,11 +223,11 @@ public:
     std::optional<int> Stop()
     {
         mProcess.Signal(SIGTERM);
-        return mProcess.WaitForExit(std::chrono::seconds(15));
+        return mProcess.WaitFor(std::chrono::seconds(15));
     }
 
 private:
-    ScratchFolder mDir;
+    ScopedFolder mDir;
     ChildProcess mProcess;
     int mHttpPort = -1;
     int mHttpsPort = -1;
@@ -676,12 +677,12 @@ TEST(ServiceAlone, RefusesAddressesBeyondLoopbackAndBadSettings)
         {{"--listen", "127.0.0.1:0", "--catalog", "/nonexistent/catalog.json"}, "cannot open catalog"},
     };
     for (const Case& c : cases) {
-        ScratchFolder dir;
+        ScopedFolder dir;
         std::vector<std::string> argv = {QRNV_SERVICE_PROGRAM};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
         SCOPED_TRACE(c.message);
         EXPECT_EQ(RunProgram(argv, {}, dir / "out.txt"), 2);
-        EXPECT_NE(ReadFile(dir / "out.txt").find(c.message), std::string::npos) << ReadFile(dir / "out.txt");
+        EXPECT_NE(ReadFileBytes(dir / "out.txt").find(c.message), std::string::npos) << ReadFileBytes(dir / "out.txt");
     }
 }
 
@@ -695,12 +696,12 @@ TEST(ServiceAlone, CatalogMistakesAreNamedAtStart)
     };
     for (const auto& [catalog, message] : cases) {
         SCOPED_TRACE(message);
-        ScratchFolder dir;
+        ScopedFolder dir;
         ASSERT_TRUE(WriteFileAtomically(dir / "catalog.json", catalog));
         EXPECT_EQ(RunProgram({QRNV_SERVICE_PROGRAM, "--listen", "127.0.0.1:0", "--catalog", dir / "catalog.json"}, {},
                              dir / "out.txt"),
                   2);
-        EXPECT_NE(ReadFile(dir / "out.txt").find(message), std::string::npos) << ReadFile(dir / "out.txt");
+        EXPECT_NE(ReadFileBytes(dir / "out.txt").find(message), std::string::npos) << ReadFileBytes(dir / "out.txt");
     }
 }
 

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "TestProcess.h"
+#include "support/ChildProcess.h"
+#include "support/TestSupport.h"
 
 namespace qrnv::test {
 namespace {
@@ -26,7 +27,7 @@ TEST(StandInPrograms, RecordTheWholeCommandLineQuotedByTheWindowsRules)
 {
     for (const StandIn& s : kStandIns) {
         SCOPED_TRACE(s.program);
-        ScratchFolder dir;
+        ScopedFolder dir;
         const std::string record = dir / "record.txt";
         const std::string program = s.program;
         ASSERT_EQ(program.find(' '), std::string::npos) << "the expected line below assumes a path without blanks";
@@ -34,11 +35,11 @@ TEST(StandInPrograms, RecordTheWholeCommandLineQuotedByTheWindowsRules)
         const std::vector<std::string> first = {program, "-MachineGuid", "{ab cd}", "-AdCampaignId", "42",
                                                 "-Language", "1031"};
         const std::vector<std::string> second = {program, "-Folder", "C:\\Program Files\\Acme\\", "say\"hi", ""};
-        const std::vector<std::string> env = {std::string(s.recordVariable) + "=" + record};
+        const Environment env = {{s.recordVariable, record}};
         ASSERT_EQ(RunProgram(first, env, dir / "out.txt"), 0);
         ASSERT_EQ(RunProgram(second, env, dir / "out.txt"), 0);
 
-        EXPECT_EQ(ReadFile(record), program + " -MachineGuid \"{ab cd}\" -AdCampaignId 42 -Language 1031\n"
+        EXPECT_EQ(ReadFileBytes(record), program + " -MachineGuid \"{ab cd}\" -AdCampaignId 42 -Language 1031\n"
                                         + program + " -Folder \"C:\\Program Files\\Acme\\\\\" \"say\\\"hi\" \"\"\n");
     }
 }
@@ -59,13 +60,13 @@ TEST(StandInPrograms, ExitWithTheCodeTheyAreTold)
     for (const StandIn& s : kStandIns) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(s.program) + " " + (c.setting ? c.setting : "(unset)"));
-            ScratchFolder dir;
-            std::vector<std::string> env = {std::string(s.recordVariable) + "=" + (dir / "record.txt")};
+            ScopedFolder dir;
+            Environment env = {{s.recordVariable, dir / "record.txt"}};
             if (c.setting) {
-                env.push_back(std::string(s.exitCodeVariable) + "=" + c.setting);
+                env.emplace_back(s.exitCodeVariable, c.setting);
             }
             EXPECT_EQ(RunProgram({s.program, "-Tray"}, env, dir / "out.txt"), c.exitStatus);
-            EXPECT_EQ(ReadFile(dir / "record.txt"), std::string(s.program) + " -Tray\n");
+            EXPECT_EQ(ReadFileBytes(dir / "record.txt"), std::string(s.program) + " -Tray\n");
         }
     }
 }
@@ -74,12 +75,11 @@ TEST(StandInPrograms, ARecordThatCannotBeWrittenIsAFailureExit)
 {
     for (const StandIn& s : kStandIns) {
         SCOPED_TRACE(s.program);
-        ScratchFolder dir;
+        ScopedFolder dir;
         // The folder itself is not a file to append to.
-        const std::vector<std::string> env = {std::string(s.recordVariable) + "=" + dir.Path(),
-                                              std::string(s.exitCodeVariable) + "=3"};
+        const Environment env = {{s.recordVariable, dir.Utf8()}, {s.exitCodeVariable, "3"}};
         EXPECT_EQ(RunProgram({s.program}, env, dir / "out.txt"), 124);
-        EXPECT_NE(ReadFile(dir / "out.txt").find("cannot append"), std::string::npos);
+        EXPECT_NE(ReadFileBytes(dir / "out.txt").find("cannot append"), std::string::npos);
     }
 }
 

@@ -2,7 +2,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <regex>
+
+#include "Client/Log.h"
+#include "Client/system/Thread.h"
+#include "support/TestSupport.h"
 
 namespace qrnv::test {
 
@@ -49,6 +54,61 @@ std::string ThreadHex(std::uint32_t id)
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%x", static_cast<unsigned>(id));
     return buffer;
+}
+
+LogCapture::LogCapture()
+{
+    // Sets the log up if nobody did yet, so that it stays where it is for the test.
+    mPath = GetLog().FilePath();
+    mThreadHex = ThreadHex(CurrentThreadId());
+    std::error_code error;
+    mStart = std::filesystem::file_size(ToFsPath(mPath), error);
+    if (error) {
+        mStart = 0;
+    }
+}
+
+std::vector<CapturedLine> LogCapture::Lines() const
+{
+    std::vector<CapturedLine> lines;
+    const std::string bytes = ReadFileBytes(mPath);
+    if (mStart >= bytes.size()) {
+        return lines;
+    }
+    // The bytes are Latin-1: each one is the character of the same value.
+    const auto widen = [](const std::string& text) {
+        std::wstring out;
+        for (const char c : text) {
+            out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+        }
+        return out;
+    };
+    for (const std::string& line : SplitLogLines(bytes.substr(static_cast<std::size_t>(mStart))).lines) {
+        const auto parsed = ParseLogLine(line);
+        if (parsed && parsed->threadHex == mThreadHex) {
+            lines.push_back({widen(parsed->level), widen(parsed->body)});
+        }
+    }
+    return lines;
+}
+
+std::vector<std::wstring> LogCapture::Messages() const
+{
+    std::vector<std::wstring> messages;
+    for (const auto& l : Lines()) {
+        messages.push_back(l.message);
+    }
+    return messages;
+}
+
+bool LogCapture::Contains(const std::wstring& level, const std::wstring& message) const
+{
+    for (const auto& l : Lines()) {
+        if (l.level == level && l.message == message) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace qrnv::test

@@ -1,6 +1,8 @@
 #pragma once
-// Reading log files back: the lines of a file and the fields of one line.
+// Reading log files back: the lines of a file, the fields of one line, and what this
+// process's own log got from the calling thread during a test.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,5 +30,28 @@ std::optional<LogLine> ParseLogLine(const std::string& line);
 
 // The hexadecimal form the engine prints a thread id in: lower case, no leading zeros.
 std::string ThreadHex(std::uint32_t id);
+
+// One line of the process's log as LogCapture gives it.
+struct CapturedLine {
+    std::wstring level;   // "ERR", "WAR", "INF", ...
+    std::wstring message; // the text after the thread id
+};
+
+// Remembers where the log file ends when made; Lines() gives what the making thread wrote
+// since. Other threads' lines are left out: runs of other programs in the same second share
+// the file, and the code under test logs on the calling thread.
+class LogCapture {
+public:
+    LogCapture();
+    std::vector<CapturedLine> Lines() const;
+    // Only the messages, in order.
+    std::vector<std::wstring> Messages() const;
+    bool Contains(const std::wstring& level, const std::wstring& message) const;
+
+private:
+    std::wstring mPath;
+    std::string mThreadHex;
+    unsigned long long mStart = 0;
+};
 
 } // namespace qrnv::test

@@ -1,9 +1,11 @@
 #pragma once
-// Small helpers the test programs share: fresh folders, files, the environment, child
-// processes. They talk to the operating system directly, not through the client's seam, so
+// Small helpers the test programs share: fresh folders, files, the environment. (Child
+// processes: support/ChildProcess.h; log files: support/LogLines.h.) They talk to the operating system directly, not through the client's seam, so
 // that a fault in the seam cannot hide itself in the tests' own expectations.
 
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,10 +37,20 @@ bool MakeUnwritableFolder(const std::wstring& path);
 // Sets (or with an empty value removes) an environment variable of the process.
 void SetEnv(const std::wstring& name, const std::wstring& value);
 std::wstring GetEnv(const std::wstring& name);
+// Sets the variable, even to an empty value; nullptr removes it.
+void PutEnv(const std::wstring& name, const std::wstring* value);
+// The variable's value, or false when it is not set.
+bool FindEnv(const std::wstring& name, std::wstring& value);
+// The names of the temporary-folder variables (TMPDIR; TMP and TEMP).
+std::vector<std::wstring> TempVariables();
 
-// The file's bytes; empty when it cannot be read.
+// The file's bytes; empty when it cannot be read. The std::string forms take UTF-8 paths.
 std::string ReadFileBytes(const std::wstring& path);
+std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// Written beside the target and renamed over it, so a reader never sees half a file.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes);
+bool CopyFileTo(const std::string& from, const std::string& to);
 bool PathExists(const std::wstring& path);
 bool IsFolder(const std::wstring& path);
 
@@ -55,9 +67,9 @@ std::wstring ChangeDirectory(const std::wstring& folder);
 std::wstring OwnExecutablePath();
 std::wstring OwnExecutableFolder();
 
-// The file name of a program of the build in the test program's own folder ("name" on
-// POSIX, "name.exe" on Windows), with its folder.
-std::wstring BuiltProgramPath(const std::wstring& name);
+// A program of the build beside the running test ("qrnv_test_child" gives the path of
+// qrnv_test_child or qrnv_test_child.exe).
+std::wstring HelperProgramPath(const std::wstring& name);
 
 // The calling thread's system identifier and the process id, from the system itself.
 std::uint32_t SystemThreadId();
@@ -70,31 +82,51 @@ std::string LocalTimeStamp();
 std::string Narrow(const std::wstring& text);
 std::wstring Widen(const std::string& text);
 
-// A child process started from a command line. On Windows the line goes to CreateProcess
-// as it stands; on POSIX it is split by the Windows C runtime's rules (as the client's own
-// process start does) and the first argument names the program.
-class ChildProcess {
-public:
-    ChildProcess() = default;
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
+// A path of ours as the standard library's (UTF-8 bytes on POSIX).
+std::filesystem::path ToFsPath(const std::wstring& path);
 
-    bool Start(const std::wstring& commandLine);
-    // The exit code (8 bits on POSIX); -1 when it could not be waited for, -2 when the
-    // child did not end within timeoutMs (it is then killed).
-    int Wait(std::uint32_t timeoutMs = 120000);
+// A fresh folder (MakeFreshFolder), removed with everything in it when the object goes.
+// Path() ends with a separator; Utf8() is the same without it, for the narrow-path tests.
+class ScopedFolder {
+public:
+    explicit ScopedFolder(const std::wstring& hint = L"folder");
+    ~ScopedFolder();
+    ScopedFolder(const ScopedFolder&) = delete;
+    ScopedFolder& operator=(const ScopedFolder&) = delete;
+    const std::wstring& Path() const { return mPath; }
+    std::string Utf8() const;
+    std::string operator/(const std::string& name) const;
 
 private:
-#ifdef _WIN32
-    void* mProcess = nullptr;
-#else
-    int mPid = -1;
-#endif
+    std::wstring mPath;
 };
 
-// Starts the command line and waits for its end; the exit code as Wait gives it, or -1
-// when it could not be started.
-int RunProcess(const std::wstring& commandLine, std::uint32_t timeoutMs = 120000);
+// An environment variable set (or, with nullptr, removed) while the object lives; the value
+// before is put back at the end. Started programs inherit it.
+class ScopedVariable {
+public:
+    ScopedVariable(const std::wstring& name, const std::wstring* value);
+    ScopedVariable(const std::wstring& name, const std::wstring& value) : ScopedVariable(name, &value) {}
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    std::wstring mName;
+    bool mHad = false;
+    std::wstring mOld;
+};
+
+// A ScopedFolder that is the system's temporary path while the object lives (TMPDIR on
+// POSIX, TMP and TEMP on Windows).
+class ScopedTempPath {
+public:
+    ScopedTempPath();
+    const std::wstring& Path() const { return mFolder.Path(); }
+
+private:
+    ScopedFolder mFolder;
+    std::vector<std::unique_ptr<ScopedVariable>> mVariables;
+};
 
 } // namespace qrnv::test

@@ -1,21 +1,15 @@
 #include "support/TestSupport.h"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
-#include <thread>
 
-#include "Client/system/CommandLineText.h"
 
-extern char** environ;
 
 namespace qrnv::test {
 namespace detail {
@@ -35,11 +29,9 @@ wchar_t Separator()
     return L'/';
 }
 
-std::wstring SetTempFolder(const std::wstring& folder)
+std::vector<std::wstring> TempVariables()
 {
-    const std::wstring previous = GetEnv(L"TMPDIR");
-    SetEnv(L"TMPDIR", folder);
-    return previous;
+    return {L"TMPDIR"};
 }
 
 bool MakeUnwritableFolder(const std::wstring& path)
@@ -50,19 +42,23 @@ bool MakeUnwritableFolder(const std::wstring& path)
     return mkdir(Narrow(path).c_str(), 0500) == 0;
 }
 
-void SetEnv(const std::wstring& name, const std::wstring& value)
+void PutEnv(const std::wstring& name, const std::wstring* value)
 {
-    if (value.empty()) {
-        unsetenv(Narrow(name).c_str());
+    if (value) {
+        setenv(Narrow(name).c_str(), Narrow(*value).c_str(), 1);
     } else {
-        setenv(Narrow(name).c_str(), Narrow(value).c_str(), 1);
+        unsetenv(Narrow(name).c_str());
     }
 }
 
-std::wstring GetEnv(const std::wstring& name)
+bool FindEnv(const std::wstring& name, std::wstring& value)
 {
-    const char* value = std::getenv(Narrow(name).c_str());
-    return value ? Widen(value) : std::wstring();
+    const char* v = std::getenv(Narrow(name).c_str());
+    if (!v) {
+        return false;
+    }
+    value = Widen(v);
+    return true;
 }
 
 bool SetFileDay(const std::wstring& path, int year, int month, int day)
@@ -88,7 +84,7 @@ std::wstring OwnExecutablePath()
     return n > 0 ? Widen(std::string(buffer, static_cast<std::size_t>(n))) : std::wstring();
 }
 
-std::wstring BuiltProgramPath(const std::wstring& name)
+std::wstring HelperProgramPath(const std::wstring& name)
 {
     return OwnExecutableFolder() + name;
 }
@@ -115,67 +111,6 @@ std::string LocalTimeStamp()
     char buffer[32];
     std::strftime(buffer, sizeof buffer, "%Y%m%d%H%M%S", &tm);
     return buffer;
-}
-
-ChildProcess::~ChildProcess()
-{
-    if (mPid > 0) {
-        kill(mPid, SIGKILL);
-        waitpid(mPid, nullptr, 0);
-    }
-}
-
-bool ChildProcess::Start(const std::wstring& commandLine)
-{
-    const std::vector<std::wstring> args = SplitCommandLine(commandLine, true);
-    if (args.empty() || args[0].empty()) {
-        return false;
-    }
-    std::vector<std::string> narrow;
-    for (const auto& a : args) {
-        narrow.push_back(Narrow(a));
-    }
-    std::vector<char*> argv;
-    for (auto& a : narrow) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, narrow[0].c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
-        return false;
-    }
-    mPid = pid;
-    return true;
-}
-
-int ChildProcess::Wait(std::uint32_t timeoutMs)
-{
-    if (mPid <= 0) {
-        return -1;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        int status = 0;
-        const pid_t r = waitpid(mPid, &status, WNOHANG);
-        if (r == mPid) {
-            mPid = -1;
-            if (WIFEXITED(status)) {
-                return WEXITSTATUS(status);
-            }
-            return -1; // killed by a signal: a crash
-        }
-        if (r < 0) {
-            mPid = -1;
-            return -1;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(mPid, SIGKILL);
-            waitpid(mPid, nullptr, 0);
-            mPid = -1;
-            return -2;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
 }
 
 } // namespace qrnv::test

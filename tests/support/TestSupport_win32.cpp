@@ -24,12 +24,9 @@ wchar_t Separator()
     return L'\\';
 }
 
-std::wstring SetTempFolder(const std::wstring& folder)
+std::vector<std::wstring> TempVariables()
 {
-    const std::wstring previous = GetEnv(L"TMP");
-    SetEnv(L"TMP", folder);
-    SetEnv(L"TEMP", folder);
-    return previous;
+    return {L"TMP", L"TEMP"};
 }
 
 bool MakeUnwritableFolder(const std::wstring&)
@@ -37,16 +34,22 @@ bool MakeUnwritableFolder(const std::wstring&)
     return false;
 }
 
-void SetEnv(const std::wstring& name, const std::wstring& value)
+// Both the system's environment and the C runtime's copy, which getenv reads.
+void PutEnv(const std::wstring& name, const std::wstring* value)
 {
-    SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+    SetEnvironmentVariableW(name.c_str(), value ? value->c_str() : nullptr);
+    _wputenv_s(name.c_str(), value ? value->c_str() : L"");
 }
 
-std::wstring GetEnv(const std::wstring& name)
+bool FindEnv(const std::wstring& name, std::wstring& value)
 {
     wchar_t buffer[32768];
     const DWORD n = GetEnvironmentVariableW(name.c_str(), buffer, 32768);
-    return n > 0 && n < 32768 ? std::wstring(buffer, n) : std::wstring();
+    if (n == 0 || n >= 32768) {
+        return false;
+    }
+    value.assign(buffer, n);
+    return true;
 }
 
 bool SetFileDay(const std::wstring& path, int year, int month, int day)
@@ -78,7 +81,7 @@ std::wstring OwnExecutablePath()
     return std::wstring(buffer, n);
 }
 
-std::wstring BuiltProgramPath(const std::wstring& name)
+std::wstring HelperProgramPath(const std::wstring& name)
 {
     return OwnExecutableFolder() + name + L".exe";
 }
@@ -101,48 +104,6 @@ std::string LocalTimeStamp()
     std::snprintf(buffer, sizeof buffer, "%04u%02u%02u%02u%02u%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
                   t.wSecond);
     return buffer;
-}
-
-ChildProcess::~ChildProcess()
-{
-    if (mProcess) {
-        TerminateProcess(static_cast<HANDLE>(mProcess), 1);
-        CloseHandle(static_cast<HANDLE>(mProcess));
-    }
-}
-
-bool ChildProcess::Start(const std::wstring& commandLine)
-{
-    std::wstring line = commandLine;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        return false;
-    }
-    CloseHandle(pi.hThread);
-    mProcess = pi.hProcess;
-    return true;
-}
-
-int ChildProcess::Wait(std::uint32_t timeoutMs)
-{
-    if (!mProcess) {
-        return -1;
-    }
-    HANDLE h = static_cast<HANDLE>(mProcess);
-    const DWORD w = WaitForSingleObject(h, timeoutMs);
-    if (w != WAIT_OBJECT_0) {
-        TerminateProcess(h, 1);
-        CloseHandle(h);
-        mProcess = nullptr;
-        return -2;
-    }
-    DWORD code = 0;
-    const BOOL ok = GetExitCodeProcess(h, &code);
-    CloseHandle(h);
-    mProcess = nullptr;
-    return ok ? static_cast<int>(code) : -1;
 }
 
 } // namespace qrnv::test

@@ -21,7 +21,7 @@
 #include "DialogFakes.h"
 #include "RegistrySandbox.h"
 #include "sdk/text/TextConvert.h"
-#include "support/TestFolders.h"
+#include "support/TestSupport.h"
 
 namespace qrnv {
 namespace {

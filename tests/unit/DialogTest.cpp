@@ -21,8 +21,8 @@
 #include "Client/ui/Texts.h"
 #include "DialogFakes.h"
 #include "RegistrySandbox.h"
-#include "support/TestFolders.h"
-#include "support/TestLog.h"
+#include "support/TestSupport.h"
+#include "support/LogLines.h"
 
 namespace qrnv {
 namespace {

@@ -14,8 +14,8 @@
 #include "Client/system/Registry.h"
 #include "RegistrySandbox.h"
 #include "sdk/text/Format.h"
-#include "support/TestFolders.h"
-#include "support/TestLog.h"
+#include "support/TestSupport.h"
+#include "support/LogLines.h"
 
 namespace qrnv {
 namespace {

@@ -7,8 +7,8 @@
 #include "Client/system/InstallerDatabase.h"
 #include "Client/system/Process.h"
 #include "RegistrySandbox.h"
-#include "support/TestFolders.h"
-#include "support/TestLog.h"
+#include "support/TestSupport.h"
+#include "support/LogLines.h"
 
 namespace qrnv {
 namespace {

@@ -4,7 +4,7 @@
 #include "Client/system/FileSystem.h"
 #include "Client/system/ModulePath.h"
 #include "Client/system/Process.h"
-#include "support/TestLog.h"
+#include "support/LogLines.h"
 
 namespace qrnv {
 namespace {

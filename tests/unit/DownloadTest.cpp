@@ -10,8 +10,8 @@
 #include "Client/system/TempFolder.h"
 #include "sdk/text/TextConvert.h"
 #include "support/LoopbackHttpServer.h"
-#include "support/TestFolders.h"
-#include "support/TestLog.h"
+#include "support/TestSupport.h"
+#include "support/LogLines.h"
 
 namespace qrnv {
 namespace {

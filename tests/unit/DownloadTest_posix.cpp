@@ -11,8 +11,8 @@
 #include "sdk/text/Format.h"
 #include "sdk/text/TextConvert.h"
 #include "support/LoopbackHttpServer.h"
-#include "support/TestFolders.h"
-#include "support/TestLog.h"
+#include "support/TestSupport.h"
+#include "support/LogLines.h"
 
 namespace qrnv {
 namespace {

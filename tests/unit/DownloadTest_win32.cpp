@@ -6,8 +6,8 @@
 #include "Client/system/TempFolder.h"
 #include "sdk/WinInclude.h"
 #include "support/LoopbackHttpServer.h"
-#include "support/TestFolders.h"
-#include "support/TestLog.h"
+#include "support/TestSupport.h"
+#include "support/LogLines.h"
 
 namespace qrnv {
 namespace {

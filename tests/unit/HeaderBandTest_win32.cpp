@@ -9,8 +9,8 @@
 
 #include "Client/ui/win32/BannerBitmap.h"
 #include "Client/ui/win32/WizTrackWnd.h"
-#include "support/TestFolders.h"
-#include "support/TestLog.h"
+#include "support/TestSupport.h"
+#include "support/LogLines.h"
 
 namespace qrnv {
 namespace {

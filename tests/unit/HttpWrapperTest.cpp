@@ -6,7 +6,7 @@
 #include "Client/service/HttpWrapper.h"
 #include "Client/system/InternetErrors.h"
 #include "support/LoopbackServer.h"
-#include "support/TestFolders.h"
+#include "support/TestSupport.h"
 
 namespace qrnv {
 namespace {

@@ -6,6 +6,7 @@
 
 #include "sdk/log/CLog.h"
 #include "support/LogLines.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 namespace qrnv {
@@ -149,6 +150,8 @@ TEST_F(LogEngineTest, OneTrailingLineFeedIsRemoved)
         {L"\n", " INF: "},
         {L"a\nb", " INF: a\nb"},
         {L"a\r\n", " INF: a\r"},
+        // Inside the text CR LF would end the record early.
+        {L"x\r\ny\r\n\r\nz", " INF: x\ny\n\nz"},
     };
     Open(15, false);
     for (const auto& c : cases) {
@@ -347,7 +350,7 @@ TEST_F(LogEngineTest, ThreadsWritingAtOnceNeverInterleaveOrLoseLines)
 
 TEST_F(LogEngineTest, ProcessesWritingOneFileAtOnceNeverInterleaveOrLoseLines)
 {
-    const std::wstring writer = test::BuiltProgramPath(L"qrnv_log_writer");
+    const std::wstring writer = test::HelperProgramPath(L"qrnv_log_writer");
     ASSERT_TRUE(test::PathExists(writer)) << test::Narrow(writer);
     const int lines = 1500;
     const int threads = 2;

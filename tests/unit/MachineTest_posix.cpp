@@ -2,41 +2,23 @@
 
 #include <sys/utsname.h>
 
-#include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "Client/system/OsVersion.h"
+#include "support/TestSupport.h"
 
 namespace qrnv {
 namespace {
 
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const char* value) : mName(name)
-    {
-        const char* old = std::getenv(name);
-        mHad = old != nullptr;
-        mOld = old ? old : "";
-        if (value) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
+// A locale variable for the case: unset (nullptr), empty or a name.
+std::unique_ptr<test::ScopedVariable> Locale(const wchar_t* name, const char* value)
+{
+    if (!value) {
+        return std::make_unique<test::ScopedVariable>(name, nullptr);
     }
-    ~ScopedVariable()
-    {
-        if (mHad) {
-            setenv(mName.c_str(), mOld.c_str(), 1);
-        } else {
-            unsetenv(mName.c_str());
-        }
-    }
-
-private:
-    std::string mName;
-    bool mHad = false;
-    std::string mOld;
-};
+    return std::make_unique<test::ScopedVariable>(name, test::Widen(value));
+}
 
 TEST(OsVersion, TheDefaultLanguageFollowsTheLocaleVariablesInOrder)
 {
@@ -54,7 +36,8 @@ TEST(OsVersion, TheDefaultLanguageFollowsTheLocaleVariablesInOrder)
         {"", "", "ja_JP", 1041},
     };
     for (const auto& c : cases) {
-        const ScopedVariable all("LC_ALL", c.all), messages("LC_MESSAGES", c.messages), lang("LANG", c.lang);
+        const auto all = Locale(L"LC_ALL", c.all), messages = Locale(L"LC_MESSAGES", c.messages),
+                   lang = Locale(L"LANG", c.lang);
         EXPECT_EQ(c.language, GetSystemDefaultLanguage()) << (c.all ? c.all : "-") << (c.messages ? c.messages : "-")
                                                           << (c.lang ? c.lang : "-");
     }

@@ -3,7 +3,7 @@
 #include "Client/system/NamedEvent.h"
 #include "Client/system/ProcessArguments.h"
 #include "sdk/text/Format.h"
-#include "support/TestLog.h"
+#include "support/LogLines.h"
 
 namespace qrnv {
 namespace {

@@ -8,8 +8,8 @@
 #include "Client/system/LastError.h"
 #include "Client/system/Process.h"
 #include "sdk/text/TextConvert.h"
-#include "support/TestFolders.h"
-#include "support/TestLog.h"
+#include "support/TestSupport.h"
+#include "support/LogLines.h"
 
 namespace qrnv {
 namespace {

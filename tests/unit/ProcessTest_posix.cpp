@@ -9,7 +9,7 @@
 #include "Client/system/ModulePath.h"
 #include "Client/system/Process.h"
 #include "sdk/text/TextConvert.h"
-#include "support/TestFolders.h"
+#include "support/TestSupport.h"
 
 namespace qrnv {
 namespace {

@@ -12,8 +12,8 @@
 
 #include "Client/ProgramInfo.h"
 #include "RegistrySandbox.h"
-#include "support/TestFolders.h"
-#include "support/TestLog.h"
+#include "support/TestSupport.h"
+#include "support/LogLines.h"
 
 namespace tinyxml2 {
 class XMLDocument;

@@ -8,8 +8,8 @@
 #include "Client/system/SizeText.h"
 #include "Client/system/SplitVersion.h"
 #include "Client/system/TempFolder.h"
-#include "support/TestFolders.h"
-#include "support/TestLog.h"
+#include "support/TestSupport.h"
+#include "support/LogLines.h"
 
 namespace qrnv {
 namespace {

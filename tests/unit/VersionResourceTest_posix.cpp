@@ -10,7 +10,7 @@
 #include "Client/system/VersionResource.h"
 #include "Client/system/VersionSection.h"
 #include "support/ElfBuilder.h"
-#include "support/TestFolders.h"
+#include "support/TestSupport.h"
 
 namespace qrnv {
 namespace {

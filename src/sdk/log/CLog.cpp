@@ -103,6 +103,11 @@ void CLog::Write(std::uint32_t level, const wchar_t* source, const wchar_t* mess
     if (!body.empty() && body.back() == L'\n') {
         body.pop_back();
     }
+    // CR LF ends a record in the file: inside a message (a server's answer, say) it would
+    // make a line without a head, or let the text forge one. A line feed keeps the shape.
+    for (std::size_t at = body.find(L"\r\n"); at != std::wstring::npos; at = body.find(L"\r\n", at)) {
+        body.erase(at, 1);
+    }
     if (body.size() > kLogBodyChars) {
         body.resize(kLogBodyChars);
     }
