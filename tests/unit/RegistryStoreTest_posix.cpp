@@ -15,6 +15,7 @@
 #include <iterator>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #include "Client/Settings.h"
 #include "Client/system/Registry.h"
@@ -143,6 +144,74 @@ TEST_F(RegistryStore, TwoProcessesWritingAtOnceLoseNothing)
     }
     ASSERT_EQ(RegEnumResult::Ok, shared.EnumSubKey(1, name));
     EXPECT_EQ(RegEnumResult::NoMore, shared.EnumSubKey(2, name)) << "the shared key was created once";
+}
+
+TEST_F(RegistryStore, EnumerationByIndexGivesTheSortedOrderInAnyOrderOfAsking)
+{
+    // Sorted without regard to case; a name too long to read is an Error at its place.
+    const std::wstring tooLong = L"C" + std::wstring(kRegMaxKeyNameChars, L'x');
+    const std::vector<std::wstring> created = {L"e", L"b", tooLong, L"D", L"A"};
+    const std::vector<std::optional<std::wstring>> expected = {L"A", L"b", std::nullopt, L"D", L"e"};
+    for (const auto& name : created) {
+        RegKey sub;
+        ASSERT_TRUE(sub.Create(RegHive::CurrentUser, L"Software\\Enum\\" + name, RegView::Registry64));
+    }
+    RegKey writer;
+    ASSERT_TRUE(writer.Create(RegHive::CurrentUser, L"Software\\Enum", RegView::Registry64));
+    for (const wchar_t* name : {L"e", L"b", L"D", L"A"}) {
+        ASSERT_TRUE(writer.WriteNumber(name, 1));
+    }
+    const std::vector<std::wstring> expectedValues = {L"A", L"b", L"D", L"e"};
+
+    // In order, past the end, backwards, repeated and jumping: each index names one entry.
+    const std::vector<std::vector<std::uint32_t>> orders = {
+        {0, 1, 2, 3, 4, 5}, {3, 4, 5, 0, 1}, {2, 3, 1, 2, 2, 4, 0}, {5, 4, 3, 2, 1, 0}, {0, 2, 4, 1, 3}};
+    for (const auto& order : orders) {
+        RegKey key;
+        ASSERT_TRUE(key.Open(RegHive::CurrentUser, L"Software\\Enum", RegView::Registry64, false));
+        for (const std::uint32_t index : order) {
+            std::wstring name = L"unchanged";
+            const RegEnumResult result = key.EnumSubKey(index, name);
+            if (index >= expected.size()) {
+                EXPECT_EQ(RegEnumResult::NoMore, result) << "sub-key " << index;
+            } else if (!expected[index]) {
+                EXPECT_EQ(RegEnumResult::Error, result) << "sub-key " << index;
+                EXPECT_EQ(L"unchanged", name) << "sub-key " << index;
+            } else {
+                EXPECT_EQ(RegEnumResult::Ok, result) << "sub-key " << index;
+                EXPECT_EQ(*expected[index], name) << "sub-key " << index;
+            }
+            RegValueType type = RegValueType::Other;
+            const RegEnumResult valueResult = key.EnumValue(index, name, type);
+            if (index >= expectedValues.size()) {
+                EXPECT_EQ(RegEnumResult::NoMore, valueResult) << "value " << index;
+            } else {
+                EXPECT_EQ(RegEnumResult::Ok, valueResult) << "value " << index;
+                EXPECT_EQ(expectedValues[index], name) << "value " << index;
+                EXPECT_EQ(RegValueType::Number, type) << "value " << index;
+            }
+        }
+    }
+}
+
+TEST_F(RegistryStore, AWalkSkipsNothingWhenAKeyBehindItIsDeleted)
+{
+    for (const wchar_t* name : {L"K1", L"K2", L"K3", L"K4", L"K5"}) {
+        RegKey sub;
+        ASSERT_TRUE(sub.Create(RegHive::CurrentUser, FormatText(L"Software\\Walk\\%s", name), RegView::Registry64));
+    }
+    RegKey key;
+    ASSERT_TRUE(key.Open(RegHive::CurrentUser, L"Software\\Walk", RegView::Registry64, false));
+    std::vector<std::wstring> seen;
+    std::wstring name;
+    for (std::uint32_t i = 0; key.EnumSubKey(i, name) == RegEnumResult::Ok; ++i) {
+        seen.push_back(name);
+        if (name == L"K2") {
+            // Another writer (an installer's uninstall) removes an entry already visited.
+            ASSERT_TRUE(DeleteRegKeyTree(RegHive::CurrentUser, L"Software\\Walk\\K1", RegView::Registry64));
+        }
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"K1", L"K2", L"K3", L"K4", L"K5"}), seen);
 }
 
 TEST_F(RegistryStore, ABusyStoreIsWaitedFor)

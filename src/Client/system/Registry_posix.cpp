@@ -23,10 +23,25 @@
 
 namespace qrnv {
 
+namespace {
+
+// Where an enumeration by index stopped: the index and the sort form of the name given for
+// it. The next index continues after that name through the index on (parent, fold), as one
+// step; counting rows from the start (OFFSET) for every index made a walk quadratic.
+struct EnumCursor {
+    bool valid = false;
+    std::uint32_t index = 0;
+    std::string fold;
+};
+
+} // namespace
+
 struct RegKey::State {
     sqlite3* db = nullptr;
     std::int64_t id = 0;
     bool writable = false;
+    EnumCursor subKeys;
+    EnumCursor values;
     ~State() { sqlite3_close_v2(db); }
 };
 
@@ -468,12 +483,21 @@ RegEnumResult RegKey::EnumSubKey(std::uint32_t index, std::wstring& name) const
     if (!mState) {
         return RegEnumResult::NoMore;
     }
-    Statement list(mState->db, "SELECT name FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
+    EnumCursor& cursor = mState->subKeys;
+    const bool next = cursor.valid && cursor.index + 1 == index;
+    Statement list(mState->db, next ? "SELECT name, fold FROM keys WHERE parent = ?1 AND fold > ?2 ORDER BY fold LIMIT 1"
+                                    : "SELECT name, fold FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
     list.Bind(1, mState->id);
-    list.Bind(2, static_cast<std::int64_t>(index));
+    if (next) {
+        list.Bind(2, cursor.fold);
+    } else {
+        list.Bind(2, static_cast<std::int64_t>(index));
+    }
     if (list.Step() != SQLITE_ROW) {
+        cursor.valid = false;
         return RegEnumResult::NoMore;
     }
+    cursor = EnumCursor{true, index, list.Text(1)};
     std::wstring found = Utf8ToWide(list.Text(0));
     if (found.size() > kRegMaxKeyNameChars) {
         return RegEnumResult::Error;
@@ -487,12 +511,21 @@ RegEnumResult RegKey::EnumValue(std::uint32_t index, std::wstring& name, RegValu
     if (!mState) {
         return RegEnumResult::NoMore;
     }
-    Statement list(mState->db, "SELECT name, type FROM vals WHERE key = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
+    EnumCursor& cursor = mState->values;
+    const bool next = cursor.valid && cursor.index + 1 == index;
+    Statement list(mState->db, next ? "SELECT name, type, fold FROM vals WHERE key = ?1 AND fold > ?2 ORDER BY fold LIMIT 1"
+                                    : "SELECT name, type, fold FROM vals WHERE key = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
     list.Bind(1, mState->id);
-    list.Bind(2, static_cast<std::int64_t>(index));
+    if (next) {
+        list.Bind(2, cursor.fold);
+    } else {
+        list.Bind(2, static_cast<std::int64_t>(index));
+    }
     if (list.Step() != SQLITE_ROW) {
+        cursor.valid = false;
         return RegEnumResult::NoMore;
     }
+    cursor = EnumCursor{true, index, list.Text(2)};
     name = Utf8ToWide(list.Text(0));
     const std::int64_t kind = list.Int(1);
     type = kind == kTypeText ? RegValueType::Text : kind == kTypeNumber ? RegValueType::Number : RegValueType::Other;
