@@ -138,6 +138,10 @@ TEST_F(Concurrency, AClientKilledDuringTheWorkerDownloadLeavesNoWorkerAndTheNext
     EXPECT_EQ(7, next.exitCode) << next.Describe();
     EXPECT_TRUE(next.Logged("INF", "exitCodeApplication 7")) << next.Describe();
     EXPECT_TRUE(fs::exists(box.ProductFolder(product) + "QuarnRenovaWorker.exe"));
+    // The killed run's partial file is swept by the next transfer of the same file.
+    for (const auto& entry : fs::directory_iterator(box.ProductFolder(product))) {
+        EXPECT_NE(".part", entry.path().extension()) << entry.path();
+    }
     const std::string started = test::ReadFileBytes(record);
     EXPECT_EQ(1, std::count(started.begin(), started.end(), '\n')) << started;
 }

@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "Client/ProgramInfo.h"
 #include "Client/service/Download.h"
 #include "Client/service/DownloadCallback.h"
 #include "Client/service/WorkerFiles.h"
+#include "Client/service/UrlDownload.h"
 #include "Client/system/Platform.h"
+#include "Client/system/Process.h"
+#include "Client/system/ProcessArguments.h"
 #include "Client/system/TempFolder.h"
+#include "sdk/text/Format.h"
 #include "sdk/text/TextConvert.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TestSupport.h"
@@ -80,6 +85,38 @@ TEST_F(DownloadFileTest, FetchesTheFileAndLogsOnlyTheStart)
     EXPECT_EQ(body, test::ReadFileBytes(Target(L"worker.exe")));
     EXPECT_EQ((std::vector<std::wstring>{L"Downloading from: '" + url + L"' - to: " + Target(L"worker.exe")}), log.Messages());
     EXPECT_EQ((std::vector<std::wstring>{L"worker.exe"}), FilesIn(mFolder.Path()));
+}
+
+TEST_F(DownloadFileTest, PartialFilesOfEndedProcessesAreSweptBeforeTheNextTransfer)
+{
+    // No process has this identifier: it is above every system's process-identifier limit.
+    const std::wstring ended = L"2147483000";
+    const std::wstring own = FormatText(L"%lu", CurrentProcessId());
+    ASSERT_TRUE(IsProcessRunning(CurrentProcessId()));
+    ASSERT_FALSE(IsProcessRunning(2147483000u));
+    const std::vector<std::wstring> kept = {
+        L"worker.exe." + own + L"-7.part",    // a transfer of this process
+        L"worker.exe.12x-1.part",             // not a partial file's name
+        L"worker.exe." + ended + L"-.part",
+        L"banner.bmp." + ended + L"-1.part",  // another target's
+        L"worker.exe." + ended + L"-1.partial",
+    };
+    for (const std::wstring& name : kept) {
+        ASSERT_TRUE(test::WriteFileBytes(Target(name), "kept"));
+    }
+    ASSERT_TRUE(test::WriteFileBytes(Target(L"worker.exe." + ended + L"-1.part"), "left by a killed run"));
+    ASSERT_TRUE(test::WriteFileBytes(Target(L"worker.exe." + ended + L"-2.part"), "left by a killed run"));
+
+    mServer.ServeBody("/worker.exe", "MZ");
+    mServer.Start();
+    ASSERT_TRUE(DownloadFile(mServer.Url(L"/worker.exe"), mFolder.Path(), L"worker.exe", true));
+
+    std::vector<std::wstring> expected = kept;
+    expected.push_back(L"worker.exe");
+    std::vector<std::wstring> found = FilesIn(mFolder.Path());
+    std::sort(expected.begin(), expected.end());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(expected, found);
 }
 
 TEST_F(DownloadFileTest, CreatesTheFolderWithAllItsLevels)

@@ -27,6 +27,7 @@ bool DownloadFile(const std::wstring& url, const std::wstring& folder, const std
             return false;
         }
         RemoveCachedCopy(url);
+        RemoveAbandonedPartialFiles(target);
         LogInfo(L"Downloading from: '%s' - to: %s", url, target);
         result = TransferUrlToFile(tried, target);
         if (result != kDownloadOk && url.find(L"https://") != std::wstring::npos) {

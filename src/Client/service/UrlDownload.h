@@ -48,6 +48,10 @@ std::int32_t TransferUrlToFile(const std::wstring& url, const std::wstring& targ
 // A name for the file in transfer, beside target and unique in this process.
 std::wstring PartialFileName(const std::wstring& target);
 
+// Deletes the partial files a killed transfer of target left beside it: those whose process
+// is no longer running. A running client's transfer is never touched. Gives the count.
+int RemoveAbandonedPartialFiles(const std::wstring& target);
+
 #ifndef _WIN32
 // How long the POSIX transfer waits before it gives up on a server. A connection must be
 // made within mConnectTimeoutSeconds (WinINet's connect timeout, 60 s); once connected,

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qrnv {
 
@@ -34,6 +35,9 @@ bool ReadFilePrefix(const std::wstring& path, std::size_t maxBytes, std::string&
 
 // Deletes a file; false with the last error set when it could not be deleted.
 bool DeleteFileAt(const std::wstring& path);
+
+// The names of the files (not folders) directly in folder; empty when it cannot be read.
+std::vector<std::wstring> ListFileNames(const std::wstring& folder);
 
 // The last-access date of the file in local time, as "%d%02d%02d".
 bool GetFileDateText(const std::wstring& path, std::wstring& out);

@@ -1,5 +1,6 @@
 #include "Client/system/FileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,6 +64,25 @@ bool ReadFilePrefix(const std::wstring& path, std::size_t maxBytes, std::string&
 bool DeleteFileAt(const std::wstring& path)
 {
     return unlink(WideToUtf8(path).c_str()) == 0;
+}
+
+std::vector<std::wstring> ListFileNames(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    const std::string path = WideToUtf8(folder);
+    DIR* dir = opendir(path.c_str());
+    if (!dir) {
+        return names;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        struct stat st;
+        const std::string full = path + "/" + entry->d_name;
+        if (lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            names.push_back(Utf8ToWide(entry->d_name));
+        }
+    }
+    closedir(dir);
+    return names;
 }
 
 bool GetFileDateText(const std::wstring& path, std::wstring& out)

@@ -51,6 +51,23 @@ bool DeleteFileAt(const std::wstring& path)
     return DeleteFileW(path.c_str()) != FALSE;
 }
 
+std::vector<std::wstring> ListFileNames(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            names.push_back(found.cFileName);
+        }
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return names;
+}
+
 bool GetFileDateText(const std::wstring& path, std::wstring& out)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

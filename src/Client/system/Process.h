@@ -31,4 +31,9 @@ std::uint32_t StartProcess(const std::wstring& path, const std::wstring& argumen
 // False with the last error set when the mode could not be changed.
 bool MakeOwnerExecutable(const std::wstring& path);
 
+// True while a process with this identifier exists (also when it belongs to someone we may
+// not signal or open). An identifier may have been reused: callers use this only to decide
+// that something is certainly abandoned.
+bool IsProcessRunning(std::uint32_t processId);
+
 } // namespace qrnv

@@ -214,4 +214,12 @@ bool MakeOwnerExecutable(const std::wstring& path)
     return chmod(WideToUtf8(path).c_str(), S_IRWXU) == 0;
 }
 
+bool IsProcessRunning(std::uint32_t processId)
+{
+    if (processId == 0 || processId > static_cast<std::uint32_t>(INT_MAX)) {
+        return false;
+    }
+    return kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
+}
+
 } // namespace qrnv

@@ -102,4 +102,16 @@ bool MakeOwnerExecutable(const std::wstring&)
     return true;
 }
 
+bool IsProcessRunning(std::uint32_t processId)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process) {
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    DWORD code = 0;
+    const BOOL ok = GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    return !ok || code == STILL_ACTIVE;
+}
+
 } // namespace qrnv
