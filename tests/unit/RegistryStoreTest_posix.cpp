@@ -12,12 +12,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <thread>
 #include <vector>
 
 #include "Client/Settings.h"
+#include "Client/system/LastError.h"
 #include "Client/system/Registry.h"
 #include "RegistrySandbox.h"
 #include "sdk/text/Format.h"
@@ -70,6 +72,37 @@ TEST_F(RegistryStore, EachHiveIsOneFileInTheRootFolder)
     ASSERT_TRUE(key.Create(RegHive::LocalMachine, L"Software\\A", RegView::Registry64));
     EXPECT_TRUE(FileExistsAt(StoreFile("HKLM.db")));
     EXPECT_EQ(StoreFile("HKCU.db"), RegistryStoreFile(RegHive::CurrentUser));
+}
+
+// Callers check the last-error value after other calls with registry reads in between (the
+// service calls do): the store's files and database must not leave one behind.
+TEST_F(RegistryStore, RegistryCallsLeaveTheLastErrorAsTheyFoundIt)
+{
+    const std::uint32_t kUntouched = 1234;
+    std::wstring text;
+    std::uint32_t number = 0;
+    const std::vector<std::pair<const char*, std::function<void()>>> calls = {
+        {"open a key of a store not made yet", [] { RegKey k; k.Open(RegHive::CurrentUser, L"Software\\Missing", RegView::Registry64, false); }},
+        {"create", [] { RegKey k; k.Create(RegHive::CurrentUser, L"Software\\B", RegView::Registry64); }},
+        {"write and read", [&] {
+             RegKey k;
+             k.Create(RegHive::CurrentUser, L"Software\\B", RegView::Registry64);
+             k.WriteText(L"T", L"x");
+             k.ReadText(L"T", text, 100);
+             k.ReadText(L"Missing", text, 100);
+             k.ReadNumber(L"Missing", number);
+         }},
+        {"enumerate", [&] { RegKey k; k.Open(RegHive::CurrentUser, L"Software", RegView::Registry64, false); k.EnumSubKey(5, text); }},
+        {"delete a tree", [] { DeleteRegKeyTree(RegHive::CurrentUser, L"Software\\B", RegView::Registry64); }},
+    };
+    for (const auto& [what, call] : calls) {
+        SetLastErrorCode(kUntouched);
+        call();
+        EXPECT_EQ(kUntouched, GetLastErrorCode()) << what;
+        SetLastErrorCode(0);
+        call();
+        EXPECT_EQ(0u, GetLastErrorCode()) << what;
+    }
 }
 
 TEST_F(RegistryStore, WithoutTheRootVariableTheStoresHaveTheirUsualPlaces)

@@ -247,6 +247,20 @@ sqlite3* OpenStore(RegHive hive, bool writable, bool create)
     return db;
 }
 
+// The registry functions report failure by their result, never through the thread's
+// last-error value, as on Windows; the store's file and database calls must not leave errno
+// behind for a caller that checks it after a registry read.
+class KeepLastError {
+public:
+    KeepLastError() : mSaved(errno) {}
+    ~KeepLastError() { errno = mSaved; }
+    KeepLastError(const KeepLastError&) = delete;
+    KeepLastError& operator=(const KeepLastError&) = delete;
+
+private:
+    int mSaved;
+};
+
 // The key's row id (0 for the hive), or -1 when it does not exist or the store cannot be read.
 std::int64_t FindKey(sqlite3* db, const std::vector<std::wstring>& parts)
 {
@@ -331,6 +345,7 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept = default;
 
 bool RegKey::Open(RegHive hive, const std::wstring& path, RegView, bool writeAccess)
 {
+    const KeepLastError keep;
     Close();
     auto state = std::make_unique<State>();
     state->db = OpenStore(hive, writeAccess, false);
@@ -348,6 +363,7 @@ bool RegKey::Open(RegHive hive, const std::wstring& path, RegView, bool writeAcc
 
 bool RegKey::Create(RegHive hive, const std::wstring& path, RegView)
 {
+    const KeepLastError keep;
     Close();
     auto state = std::make_unique<State>();
     state->db = OpenStore(hive, true, true);
@@ -404,6 +420,7 @@ bool RegKey::IsOpen() const
 
 bool RegKey::ReadText(const std::wstring& name, std::wstring& out, std::size_t maxChars) const
 {
+    const KeepLastError keep;
     if (!mState) {
         return false;
     }
@@ -427,6 +444,7 @@ bool RegKey::ReadText(const std::wstring& name, std::wstring& out, std::size_t m
 
 bool RegKey::ReadNumber(const std::wstring& name, std::uint32_t& out) const
 {
+    const KeepLastError keep;
     if (!mState) {
         return false;
     }
@@ -446,6 +464,7 @@ bool RegKey::ReadNumber(const std::wstring& name, std::uint32_t& out) const
 
 bool RegKey::WriteText(const std::wstring& name, const std::wstring& value)
 {
+    const KeepLastError keep;
     if (!mState || !mState->writable) {
         return false;
     }
@@ -456,6 +475,7 @@ bool RegKey::WriteText(const std::wstring& name, const std::wstring& value)
 
 bool RegKey::WriteNumber(const std::wstring& name, std::uint32_t value)
 {
+    const KeepLastError keep;
     if (!mState || !mState->writable) {
         return false;
     }
@@ -465,6 +485,7 @@ bool RegKey::WriteNumber(const std::wstring& name, std::uint32_t value)
 
 bool RegKey::DeleteValue(const std::wstring& name)
 {
+    const KeepLastError keep;
     if (!mState || !mState->writable) {
         return false;
     }
@@ -480,6 +501,7 @@ bool RegKey::DeleteValue(const std::wstring& name)
 
 RegEnumResult RegKey::EnumSubKey(std::uint32_t index, std::wstring& name) const
 {
+    const KeepLastError keep;
     if (!mState) {
         return RegEnumResult::NoMore;
     }
@@ -508,6 +530,7 @@ RegEnumResult RegKey::EnumSubKey(std::uint32_t index, std::wstring& name) const
 
 RegEnumResult RegKey::EnumValue(std::uint32_t index, std::wstring& name, RegValueType& type) const
 {
+    const KeepLastError keep;
     if (!mState) {
         return RegEnumResult::NoMore;
     }
@@ -534,6 +557,7 @@ RegEnumResult RegKey::EnumValue(std::uint32_t index, std::wstring& name, RegValu
 
 bool DeleteRegKeyTree(RegHive hive, const std::wstring& path, RegView)
 {
+    const KeepLastError keep;
     const auto parts = SplitKeyPath(path);
     if (parts.empty()) {
         return false;
