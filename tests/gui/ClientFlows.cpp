@@ -335,7 +335,9 @@ private:
         case Display::UpgradeOffer:
             return UpgradeOfferDisplay();
         case Display::UpdateOffer:
-            // The "don't show again" box belongs to -UpdateCheckSilent runs only.
+            // The "don't show again" box shows in -UpdateCheckSilent runs only, and those
+            // never show the offer to a user: it comes from a quick check, which ends such
+            // a run with 2 (or 0 when ignored) and keeps the window hidden.
             return UpdateOfferDisplay(false);
         case Display::UpToDate:
             return UpToDateDisplay();
