@@ -5,6 +5,7 @@
 //
 // usage: qrnv_gui_driver <subject.exe> <screenshot folder, as a Linux path> <flow> <language id>
 // flows: offers, uptodate, error, hidden. Exit code 0 when every check held.
+// With "client" first it runs the full client's flows instead (ClientFlows.h).
 
 #include <cstdio>
 #include <optional>
@@ -14,7 +15,9 @@
 #include "Client/ProgramInfoAccess.h"
 #include "Client/ui/DialogWindow.h"
 #include "Client/ui/Texts.h"
+#include "ClientFlows.h"
 #include "GuiScript.h"
+#include "WindowChecks.h"
 #include "sdk/WinInclude.h"
 #include "sdk/text/Format.h"
 #include "sdk/text/TextConvert.h"
@@ -24,24 +27,10 @@
 namespace qrnv::gui {
 namespace {
 
-constexpr DWORD kWaitMs = 15000;
-constexpr UINT kSendTimeoutMs = 5000;
-
-struct Expect {
-    int mId;
-    const char* mName;
-    bool mVisible;
-    bool mEnabled;
-    std::optional<std::wstring> mText;
-};
-
-std::string Narrow(const std::wstring& text) { return WideToUtf8(text); }
-
-class Driver {
+class Driver : public WindowChecks {
 public:
     Driver(std::wstring subject, std::wstring shotFolder, std::wstring flow, std::int32_t language)
-        : mSubject(std::move(subject)), mShotFolder(std::move(shotFolder)), mFlow(std::move(flow)),
-          mLanguage(language)
+        : WindowChecks(std::move(shotFolder), std::move(flow), language), mSubject(std::move(subject))
     {
         mToken = std::to_wstring(GetCurrentProcessId()) + L"-" + mFlow + L"-" + std::to_wstring(language);
         wchar_t temp[MAX_PATH] = {};
@@ -51,14 +40,8 @@ public:
         mEntered = CreateEventW(nullptr, FALSE, FALSE, EnteredEventName(mToken).c_str());
     }
 
-    ~Driver()
+    ~Driver() override
     {
-        if (mProcess) {
-            if (WaitForSingleObject(mProcess, 0) == WAIT_TIMEOUT) {
-                TerminateProcess(mProcess, 99);
-            }
-            CloseHandle(mProcess);
-        }
         CloseHandle(mNext);
         CloseHandle(mEntered);
         DeleteFileW(mLogPath.c_str());
@@ -79,46 +62,12 @@ public:
             Fail("unknown flow");
         }
         std::printf("--- flow %s, language %d: %s (%d checks, %d failed)\n", Narrow(mFlow).c_str(), mLanguage,
-                    mFailures == 0 ? "ok" : "FAILED", mChecks, mFailures);
+                    Failures() == 0 ? "ok" : "FAILED", Checks(), Failures());
         std::fflush(stdout);
-        return mFailures == 0 ? 0 : 1;
+        return Failures() == 0 ? 0 : 1;
     }
 
 private:
-    // --- checks
-
-    void Fail(const std::string& what)
-    {
-        ++mFailures;
-        std::printf("FAIL [%s]: %s\n", mStep.c_str(), what.c_str());
-        std::fflush(stdout);
-    }
-    bool Check(bool ok, const std::string& what)
-    {
-        ++mChecks;
-        if (!ok) {
-            Fail(what);
-        }
-        return ok;
-    }
-    void CheckEqual(const std::wstring& expected, const std::wstring& actual, const std::string& what)
-    {
-        Check(expected == actual, what + ": expected \"" + Narrow(expected) + "\", got \"" + Narrow(actual) + "\"");
-    }
-    void CheckEqual(long long expected, long long actual, const std::string& what)
-    {
-        Check(expected == actual,
-              what + ": expected " + std::to_string(expected) + ", got " + std::to_string(actual));
-    }
-    void Step(const std::string& step)
-    {
-        mStep = step;
-        std::printf("step %s\n", step.c_str());
-        std::fflush(stdout);
-    }
-
-    const std::wstring& T(int row) const { return GetText(row, mLanguage); }
-
     // --- the subject
 
     bool Start(const std::wstring& arguments)
@@ -139,47 +88,8 @@ private:
         if (!Check(WaitForSingleObject(mEntered, kWaitMs) == WAIT_OBJECT_0, "the subject enters its first display")) {
             return false;
         }
-        mDialog = WaitForWindow(T(kTextProductName) + L" " + kRenovaVersion, nullptr);
+        mDialog = WaitForWindow(T(kTextProductName) + L" " + kRenovaVersion, nullptr, mProcessId);
         return Check(mDialog != nullptr, "the dialog window of the subject is found by class and title");
-    }
-
-    struct FindWindowQuery {
-        DWORD mProcessId;
-        std::wstring mTitle;
-        HWND mExcept;
-        HWND mFound;
-    };
-
-    static BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
-    {
-        auto* query = reinterpret_cast<FindWindowQuery*>(parameter);
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        wchar_t className[64] = {};
-        GetClassNameW(window, className, 64);
-        if (process != query->mProcessId || window == query->mExcept || std::wstring(className) != L"#32770") {
-            return TRUE;
-        }
-        if (WindowText(window) != query->mTitle) {
-            return TRUE;
-        }
-        query->mFound = window;
-        return FALSE;
-    }
-
-    // A top-level dialog-class window of the subject with this title.
-    HWND WaitForWindow(const std::wstring& title, HWND except)
-    {
-        const DWORD start = GetTickCount();
-        while (GetTickCount() - start < kWaitMs) {
-            FindWindowQuery query{mProcessId, title, except, nullptr};
-            EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&query));
-            if (query.mFound) {
-                return query.mFound;
-            }
-            Sleep(50);
-        }
-        return nullptr;
     }
 
     void Next(const std::string& what)
@@ -251,240 +161,12 @@ private:
         return false;
     }
 
-    // --- reading the window from outside
-
-    static std::wstring WindowText(HWND window)
-    {
-        DWORD_PTR length = 0;
-        if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length)) {
-            return L"<no answer>";
-        }
-        std::wstring text(length + 1, L'\0');
-        DWORD_PTR copied = 0;
-        SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
-                            kSendTimeoutMs, &copied);
-        text.resize(copied);
-        return text;
-    }
-
-    HWND Item(int id) const { return GetDlgItem(mDialog, id); }
-
-    // The control's own visible style: it holds also while the whole dialog is hidden.
-    bool Shown(int id) const { return (GetWindowLongW(Item(id), GWL_STYLE) & WS_VISIBLE) != 0; }
-
-    LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
-    {
-        DWORD_PTR result = 0;
-        if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result)) {
-            Fail("no answer to message " + std::to_string(message));
-        }
-        return static_cast<LRESULT>(result);
-    }
-
-    void ExpectControls(const std::vector<Expect>& expected)
-    {
-        for (const Expect& e : expected) {
-            HWND control = Item(e.mId);
-            if (!Check(control != nullptr, std::string(e.mName) + " exists")) {
-                continue;
-            }
-            Check(Shown(e.mId) == e.mVisible, std::string(e.mName) + (e.mVisible ? " is shown" : " is hidden"));
-            Check((IsWindowEnabled(control) != FALSE) == e.mEnabled,
-                  std::string(e.mName) + (e.mEnabled ? " is enabled" : " is disabled"));
-            if (e.mText) {
-                CheckEqual(*e.mText, WindowText(control), std::string(e.mName) + " text");
-            }
-        }
-    }
-
-    void ExpectBandHeight(int height)
-    {
-        HWND band = Item(kBandId);
-        if (!Check(band != nullptr, "the header band (id 103) exists")) {
-            return;
-        }
-        RECT bandRect{};
-        RECT dialogClient{};
-        GetClientRect(band, &bandRect);
-        GetClientRect(mDialog, &dialogClient);
-        CheckEqual(height, bandRect.bottom, "header band height");
-        CheckEqual(dialogClient.right, bandRect.right, "header band spans the client width");
-        POINT origin{0, 0};
-        MapWindowPoints(band, mDialog, &origin, 1);
-        Check(origin.x == 0 && origin.y == 0, "header band at the client's top left");
-    }
-
-    void ExpectFocus(int id, const char* name)
-    {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        const DWORD thread = GetWindowThreadProcessId(mDialog, nullptr);
-        Check(GetGUIThreadInfo(thread, &info) && info.hwndFocus == Item(id), std::string("keyboard focus on ") + name);
-    }
-
-    // Clicks as a user can: only a control that is visible and enabled.
-    void Click(int id, const char* name)
-    {
-        HWND control = Item(id);
-        if (!Check(control && IsWindowVisible(control) && IsWindowEnabled(control),
-                   std::string(name) + " can be clicked (visible and enabled)")) {
-            return;
-        }
-        Send(control, BM_CLICK);
-    }
-
-    // The Yes/No box: a dialog-class window of the subject with the caption, the question in
-    // one of its texts; answered with its Yes or No button.
+    // The close question of the subject, answered; the subject logs the answer it got.
     void AnswerQuestion(bool yes, const std::string& shot)
     {
-        HWND box = WaitForWindow(T(26), mDialog);
-        if (!Check(box != nullptr, "the close question appears with its caption")) {
-            return;
+        if (AnswerBox(yes, T(26), T(27), shot)) {
+            Check(WaitForLog(yes ? L"AskYesNo yes" : L"AskYesNo no"), "the subject gets the answer");
         }
-        bool found = false;
-        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-            found = found || WindowText(child) == T(27);
-        }
-        Check(found, "the close question asks: " + Narrow(T(27)));
-        HWND yesButton = GetDlgItem(box, IDYES);
-        HWND noButton = GetDlgItem(box, IDNO);
-        Check(yesButton && noButton, "the question has Yes and No");
-        Screenshot(shot);
-        if (HWND button = yes ? yesButton : noButton) {
-            Send(button, BM_CLICK);
-        }
-        Check(WaitForLog(yes ? L"AskYesNo yes" : L"AskYesNo no"), "the subject gets the answer");
-    }
-
-    // --- screenshots: ImageMagick's import on the Linux side, started through Wine (which
-    // does not wait for Linux programs; the file appears under its name when done).
-
-    void Screenshot(const std::string& name)
-    {
-        Sleep(400); // let the subject paint what it just changed
-        Send(mDialog, WM_NULL);
-        const std::wstring base = mShotFolder + L"/" + mFlow + L"-" + std::to_wstring(++mShot) + L"-" + Utf8ToWide(name);
-        const std::wstring command = L"Z:\\bin\\sh -c \"/usr/bin/import -window root '" + base + L".tmp.png' && mv '"
-            + base + L".tmp.png' '" + base + L".png'\"";
-        std::wstring windowsPath = L"Z:" + base + L".png";
-        for (auto& c : windowsPath) {
-            c = c == L'/' ? L'\\' : c;
-        }
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        std::wstring line = command;
-        if (!Check(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)
-                       != FALSE,
-                   "the screenshot program starts")) {
-            return;
-        }
-        // Wine runs a Linux program outside its own process list and fills info with values
-        // that are no handles (closing them closed one of ours): it is left alone.
-        const DWORD start = GetTickCount();
-        while (GetFileAttributesW(windowsPath.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < kWaitMs) {
-            Sleep(50);
-        }
-        Check(GetFileAttributesW(windowsPath.c_str()) != INVALID_FILE_ATTRIBUTES, "screenshot " + Narrow(base) + ".png");
-    }
-
-    // --- expected displays (the controls of template 103 in each)
-
-    std::vector<Expect> CheckServerDisplay()
-    {
-        return {
-            {kMessageText, "LBL_MESSAGE_TEXT", true, true, T(14)},
-            {kProgressBar, "progress bar", false, true, std::nullopt},
-            {kDownloadProgressText, "LBL_DOWNLOAD_PROGRESS", false, true, L""},
-            {kServerVersionText, "LBL_SERVER_VERSION_TEXT", false, true, T(25)},
-            {kServerVersion, "LBL_SERVER_VERSION", false, true, L""},
-            {kRadioInstallNow, "radInstallNow", false, true, T(59)},
-            {kRadioRemindLater, "radRemindMeLater", false, true, T(55)},
-            {kRadioDontShowAgain, "radDontShowAgain", false, true, T(57)},
-            {kCheckDontShowAgain, "CHK_DONT_SHOW_AGAIN", false, true, T(7)},
-            {kUpdateNowButton, "UPDATE_NOW_BUTTON", true, false, T(5)},
-            {kContinueButton, "CONTINUE_BUTTON", false, false, T(54)},
-            {kCloseButton, "CLOSE_BUTTON", true, true, T(6)},
-        };
-    }
-
-    std::vector<Expect> UpgradeOfferDisplay()
-    {
-        return {
-            {kMessageText, "LBL_MESSAGE_TEXT", true, true, T(56)},
-            {kProgressBar, "progress bar", false, true, std::nullopt},
-            {kServerVersionText, "LBL_SERVER_VERSION_TEXT", true, true, T(25)},
-            {kServerVersion, "LBL_SERVER_VERSION", true, true,
-             DoubleAmpersands(FormatText(T(58), kProductTitle, kUpgradeMajorVersion))},
-            {kRadioInstallNow, "radInstallNow", true, true, T(59)},
-            {kRadioRemindLater, "radRemindMeLater", true, true, T(55)},
-            {kRadioDontShowAgain, "radDontShowAgain", true, true, T(57)},
-            {kCheckDontShowAgain, "CHK_DONT_SHOW_AGAIN", false, true, std::nullopt},
-            {kUpdateNowButton, "UPDATE_NOW_BUTTON", false, false, std::nullopt},
-            {kContinueButton, "CONTINUE_BUTTON", true, false, T(54)},
-            {kCloseButton, "CLOSE_BUTTON", false, true, std::nullopt},
-        };
-    }
-
-    std::vector<Expect> UpdateOfferDisplay(bool checkBox)
-    {
-        return {
-            {kMessageText, "LBL_MESSAGE_TEXT", true, true, T(0)},
-            {kProgressBar, "progress bar", false, true, std::nullopt},
-            {kServerVersionText, "LBL_SERVER_VERSION_TEXT", true, true, T(25)},
-            {kServerVersion, "LBL_SERVER_VERSION", true, true, kOfferedVersion},
-            {kRadioInstallNow, "radInstallNow", false, true, std::nullopt},
-            {kRadioRemindLater, "radRemindMeLater", false, true, std::nullopt},
-            {kRadioDontShowAgain, "radDontShowAgain", false, true, std::nullopt},
-            {kCheckDontShowAgain, "CHK_DONT_SHOW_AGAIN", checkBox, true, T(7)},
-            {kUpdateNowButton, "UPDATE_NOW_BUTTON", true, true, T(5)},
-            {kContinueButton, "CONTINUE_BUTTON", false, false, std::nullopt},
-            {kCloseButton, "CLOSE_BUTTON", true, true, T(6)},
-        };
-    }
-
-    std::vector<Expect> InProgressDisplay(int messageRow, int closeRow)
-    {
-        return {
-            {kMessageText, "LBL_MESSAGE_TEXT", true, true, T(messageRow)},
-            {kProgressBar, "progress bar", true, true, std::nullopt},
-            {kServerVersionText, "LBL_SERVER_VERSION_TEXT", false, true, std::nullopt},
-            {kServerVersion, "LBL_SERVER_VERSION", false, true, std::nullopt},
-            {kRadioInstallNow, "radInstallNow", false, true, std::nullopt},
-            {kCheckDontShowAgain, "CHK_DONT_SHOW_AGAIN", false, true, std::nullopt},
-            {kUpdateNowButton, "UPDATE_NOW_BUTTON", false, true, std::nullopt},
-            {kContinueButton, "CONTINUE_BUTTON", false, false, std::nullopt},
-            {kCloseButton, "CLOSE_BUTTON", true, true, T(closeRow)},
-        };
-    }
-
-    std::vector<Expect> UpToDateDisplay()
-    {
-        return {
-            {kMessageText, "LBL_MESSAGE_TEXT", true, true, T(1)},
-            {kProgressBar, "progress bar", false, true, std::nullopt},
-            {kServerVersionText, "LBL_SERVER_VERSION_TEXT", false, true, std::nullopt},
-            {kServerVersion, "LBL_SERVER_VERSION", false, true, kProgramVersion},
-            {kRadioInstallNow, "radInstallNow", false, true, std::nullopt},
-            {kCheckDontShowAgain, "CHK_DONT_SHOW_AGAIN", false, true, std::nullopt},
-            {kUpdateNowButton, "UPDATE_NOW_BUTTON", false, false, std::nullopt},
-            {kContinueButton, "CONTINUE_BUTTON", false, false, std::nullopt},
-            {kCloseButton, "CLOSE_BUTTON", true, true, T(34)},
-        };
-    }
-
-    std::vector<Expect> ErrorDisplay()
-    {
-        return {
-            {kMessageText, "LBL_MESSAGE_TEXT", true, true, DoubleAmpersands(T(48))},
-            {kProgressBar, "progress bar", false, true, std::nullopt},
-            {kServerVersionText, "LBL_SERVER_VERSION_TEXT", false, true, std::nullopt},
-            {kServerVersion, "LBL_SERVER_VERSION", false, true, std::nullopt},
-            {kRadioInstallNow, "radInstallNow", false, true, std::nullopt},
-            {kUpdateNowButton, "UPDATE_NOW_BUTTON", true, false, T(5)},
-            {kContinueButton, "CONTINUE_BUTTON", false, false, std::nullopt},
-            {kCloseButton, "CLOSE_BUTTON", true, true, T(34)},
-        };
     }
 
     // --- what holds for every dialog of the flows
@@ -507,17 +189,6 @@ private:
         Check((GetWindowLongW(Item(kProgressBar), GWL_STYLE) & PBS_SMOOTH) != 0, "the progress bar is smooth");
         // Wine answers WM_QUERYDRAGICON only within the process: the subject reports it.
         Check(WaitForLog(L"icons set, drag icon is the big icon"), "window icons set; WM_QUERYDRAGICON gives the big one");
-    }
-
-    void ExpectCentred()
-    {
-        RECT window{};
-        GetWindowRect(mDialog, &window);
-        RECT work{};
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        const int dx = (window.left - work.left) - (work.right - window.right);
-        const int dy = (window.top - work.top) - (work.bottom - window.bottom);
-        Check(dx >= -2 && dx <= 2 && dy >= -2 && dy <= 2, "the dialog is centred on the screen");
     }
 
     // Escape, posted as the keyboard would send it, reaches no handler; a posted timer tick
@@ -701,29 +372,47 @@ private:
     }
 
     std::wstring mSubject;
-    std::wstring mShotFolder;
-    std::wstring mFlow;
-    std::int32_t mLanguage;
     std::wstring mToken;
     std::wstring mLogPath;
     HANDLE mNext = nullptr;
     HANDLE mEntered = nullptr;
-    HANDLE mProcess = nullptr;
-    DWORD mProcessId = 0;
-    HWND mDialog = nullptr;
-    std::string mStep = "start";
-    int mChecks = 0;
-    int mFailures = 0;
-    int mShot = 0;
 };
 
 } // namespace
 } // namespace qrnv::gui
 
+namespace {
+
+// A Linux path as Wine's programs name it.
+std::wstring WindowsPath(const std::wstring& linuxPath)
+{
+    std::wstring path = L"Z:" + linuxPath;
+    for (auto& c : path) {
+        c = c == L'/' ? L'\\' : c;
+    }
+    return path;
+}
+
+} // namespace
+
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc >= 8 && std::wstring(argv[1]) == L"client") {
+        qrnv::gui::ClientFlowOptions options;
+        options.mClient = WindowsPath(argv[2]);
+        options.mWorker = WindowsPath(argv[3]);
+        options.mShotFolder = argv[4];
+        options.mServiceFolder = WindowsPath(argv[5]);
+        options.mServiceBase = argv[6];
+        options.mLanguage = _wtoi(argv[7]);
+        options.mOnly = argc > 8 ? argv[8] : L"";
+        return qrnv::gui::RunClientFlows(options);
+    }
     if (argc != 5) {
-        std::printf("usage: qrnv_gui_driver <subject.exe> <screenshot folder> <flow> <language id>\n");
+        std::printf("usage: qrnv_gui_driver <subject.exe> <screenshot folder> <flow> <language id>\n"
+                    "       qrnv_gui_driver client <quarnrenova.exe> <QuarnRenovaWorker.exe> <screenshot folder>\n"
+                    "                       <service folder> <service base url> <language id> [case]\n"
+                    "(paths as Linux paths)\n");
         return 2;
     }
     qrnv::gui::Driver driver(argv[1], argv[2], argv[3], _wtoi(argv[4]));
