@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <limits>
+
 #include "sdk/text/Format.h"
 
 namespace qrnv {
@@ -60,6 +63,36 @@ TEST(Format, MissingArgumentsAndOddFormatsAreSafe)
     EXPECT_EQ(L"", FormatText(L"%s", static_cast<const wchar_t*>(nullptr)));
     // A number where a text is expected prints nothing instead of reading memory.
     EXPECT_EQ(L"[]", FormatText(L"[%s]", 42));
+}
+
+// A real number for an integer conversion: toward zero, held within 64 bits, NaN as 0; and
+// a precision with more digits than a small buffer holds comes out whole.
+TEST(Format, RealNumbersGiveDefinedIntegersAndAllTheirDigits)
+{
+    const FormatCase cases[] = {
+        {L"%lld of NaN", L"0", FormatText(L"%lld", std::numeric_limits<double>::quiet_NaN())},
+        {L"%lld of 1e300", L"9223372036854775807", FormatText(L"%lld", 1e300)},
+        {L"%lld of -1e300", L"-9223372036854775808", FormatText(L"%lld", -1e300)},
+        {L"%d of -2.9", L"-2", FormatText(L"%d", -2.9)},
+        {L"%.600f", L"0.5" + std::wstring(599, L'0'), FormatText(L"%.600f", 0.5)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.expected, c.actual) << "format: " << c.format;
+    }
+}
+
+// "*" widths and precisions are held at 100000 like written ones; INT_MIN means "-" too.
+TEST(Format, StarWidthsAndPrecisionsAreBounded)
+{
+    const FormatCase cases[] = {
+        {L"%*d| with INT_MIN", L"5" + std::wstring(99999, L' ') + L"|", FormatText(L"%*d|", INT_MIN, 5)},
+        {L"%*d with INT_MAX", std::wstring(99999, L' ') + L"7", FormatText(L"%*d", INT_MAX, 7)},
+        {L"%.*d with INT_MAX", std::wstring(99999, L'0') + L"7", FormatText(L"%.*d", INT_MAX, 7)},
+        {L"%.*s negative is none", L"abc", FormatText(L"%.*s", -1, L"abc")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.expected, c.actual) << "format: " << c.format;
+    }
 }
 
 } // namespace

@@ -139,13 +139,19 @@ std::uint32_t CHttpWrapper::PostUrl(const std::wstring& url, std::wstring& respo
         LogError(L"read the answer failed because: %s", response);
         return error;
     }
-    response.clear();
+    response = WidenAnswerBytes(bytes);
+    return kPostOk;
+}
+
+std::wstring WidenAnswerBytes(std::string_view bytes)
+{
+    std::wstring response;
     response.reserve(bytes.size());
     for (char b : bytes) {
         // Each byte widened with its sign into 16 bits, as the service's ASCII answers expect.
         response.push_back(static_cast<wchar_t>(static_cast<std::uint16_t>(static_cast<std::int16_t>(static_cast<signed char>(b)))));
     }
-    return kPostOk;
+    return response;
 }
 
 } // namespace qrnv

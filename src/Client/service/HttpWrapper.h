@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "Client/service/HttpSession.h"
 
@@ -40,6 +41,9 @@ private:
 // ASCII letters and digits stay, a blank becomes "+", everything else "%" and its value in
 // lower-case hexadecimal, at least two digits.
 std::wstring UrlEncode(const std::wstring& text);
+
+// The answer body as PostUrl gives it: each byte one character, widened with its sign.
+std::wstring WidenAnswerBytes(std::string_view bytes);
 
 // "https://h/a/b" gives host h, object a/b, secure. No port, user or query handling.
 void SplitUrl(const std::wstring& url, std::wstring& host, std::wstring& object, bool& secure);

@@ -1,10 +1,17 @@
 #include "sdk/text/Format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
+#include <string>
 
 namespace qrnv {
 namespace {
+
+// Widths and precisions are held here, written or given by "*": a hostile value must not
+// make one conversion allocate gigabytes.
+constexpr int kMaxFieldChars = 100000;
 
 struct Conversion {
     bool left = false, plus = false, space = false, alt = false, zero = false;
@@ -42,11 +49,27 @@ std::wstring Digits(std::uint64_t v, unsigned base, bool upper)
     return out;
 }
 
+// A real number given for an integer conversion: its value toward zero, held within 64
+// bits, NaN as 0. The plain cast is undefined outside that range.
+std::int64_t TruncatedReal(double v)
+{
+    if (std::isnan(v)) {
+        return 0;
+    }
+    if (v >= 9223372036854775808.0) {
+        return std::numeric_limits<std::int64_t>::max();
+    }
+    if (v < -9223372036854775808.0) {
+        return std::numeric_limits<std::int64_t>::min();
+    }
+    return static_cast<std::int64_t>(v);
+}
+
 std::wstring FormatInteger(const Conversion& s, const FormatArg* arg)
 {
     std::uint64_t bits = arg && arg->GetKind() == FormatArg::Kind::Int ? arg->Bits() : 0;
     if (arg && arg->GetKind() == FormatArg::Kind::Double) {
-        bits = static_cast<std::uint64_t>(static_cast<std::int64_t>(arg->Real()));
+        bits = static_cast<std::uint64_t>(TruncatedReal(arg->Real()));
     }
     const bool isSigned = s.conv == L'd' || s.conv == L'i';
     std::wstring prefix;
@@ -124,14 +147,20 @@ std::wstring FormatReal(const Conversion& s, const FormatArg* arg)
     const int precision = s.precision < 0 ? 6 : s.precision;
     const char conv = static_cast<char>(s.conv);
     std::snprintf(fmt, sizeof fmt, "%%%s.%d%c", s.alt ? "#" : "", precision, conv);
-    char buf[512];
+    // Sized from the first answer: a large number or precision has hundreds of digits.
     const double mag = std::signbit(v) ? -v : v;
-    int n = std::snprintf(buf, sizeof buf, fmt, mag);
+    std::string buf(64, '\0');
+    int n = std::snprintf(buf.data(), buf.size(), fmt, mag);
+    if (n >= static_cast<int>(buf.size())) {
+        buf.resize(static_cast<std::size_t>(n) + 1);
+        n = std::snprintf(buf.data(), buf.size(), fmt, mag);
+    }
     if (n < 0) {
         n = 0;
     }
     std::wstring body;
-    for (int i = 0; i < n && i < static_cast<int>(sizeof buf) - 1; ++i) {
+    body.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n && i < static_cast<int>(buf.size()) - 1; ++i) {
         body.push_back(static_cast<unsigned char>(buf[i]));
     }
     std::wstring prefix = std::signbit(v) && !std::isnan(v) ? L"-" : (s.plus ? L"+" : (s.space ? L" " : L""));
@@ -203,16 +232,17 @@ std::wstring FormatTextV(std::wstring_view fmt, std::span<const FormatArg> args)
             else break;
         }
         if (j < fmt.size() && fmt[j] == L'*') {
-            s.width = takeInt();
-            if (s.width < 0) {
+            // A negative width means "-" and its size; INT_MIN has a size too.
+            const std::int64_t width = takeInt();
+            if (width < 0) {
                 s.left = true;
-                s.width = -s.width;
             }
+            s.width = static_cast<int>(std::min<std::int64_t>(width < 0 ? -width : width, kMaxFieldChars));
             ++j;
         } else {
             while (j < fmt.size() && fmt[j] >= L'0' && fmt[j] <= L'9') {
                 s.width = s.width * 10 + (fmt[j] - L'0');
-                if (s.width > 100000) s.width = 100000;
+                if (s.width > kMaxFieldChars) s.width = kMaxFieldChars;
                 ++j;
             }
         }
@@ -220,12 +250,13 @@ std::wstring FormatTextV(std::wstring_view fmt, std::span<const FormatArg> args)
             ++j;
             s.precision = 0;
             if (j < fmt.size() && fmt[j] == L'*') {
-                s.precision = takeInt();
+                // Negative: as if none was given.
+                s.precision = std::min(takeInt(), kMaxFieldChars);
                 ++j;
             } else {
                 while (j < fmt.size() && fmt[j] >= L'0' && fmt[j] <= L'9') {
                     s.precision = s.precision * 10 + (fmt[j] - L'0');
-                    if (s.precision > 100000) s.precision = 100000;
+                    if (s.precision > kMaxFieldChars) s.precision = kMaxFieldChars;
                     ++j;
                 }
             }
