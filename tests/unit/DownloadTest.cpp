@@ -95,7 +95,7 @@ TEST_F(DownloadFileTest, PartialFilesOfEndedProcessesAreSweptBeforeTheNextTransf
     ASSERT_TRUE(IsProcessRunning(CurrentProcessId()));
     ASSERT_FALSE(IsProcessRunning(2147483000u));
     const std::vector<std::wstring> kept = {
-        L"worker.exe." + own + L"-7.part",    // a transfer of this process
+        L"worker.exe." + own + L"-4294967295.part", // a transfer of this process
         L"worker.exe.12x-1.part",             // not a partial file's name
         L"worker.exe." + ended + L"-.part",
         L"banner.bmp." + ended + L"-1.part",  // another target's
