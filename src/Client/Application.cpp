@@ -81,8 +81,10 @@ bool QuarnRenova::InitInstance()
         dialog.reset();
         if (driverInUse) {
             // The user ended the run while the check or the hand-off still runs on its
-            // thread, which uses the driver until it returns; the process ends next.
+            // thread, which uses the driver and its command line until it returns; the
+            // process ends next.
             static_cast<void>(driver.release());
+            static_cast<void>(cmdLine.release());
         }
     }
     LogInfo(L"ExitCode %d", mExitCode);

@@ -80,6 +80,7 @@ protected:
     {
         auto& s = mServer.Server();
         s.Post("/ok", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard<std::mutex> guard(mSeenLock);
             mBody = req.body;
             mAgent = req.get_header_value("User-Agent");
             mType = req.get_header_value("Content-Type");
@@ -107,6 +108,9 @@ protected:
     std::wstring Url(const wchar_t* path) { return mServer.BaseUrl() + path; }
 
     test::LoopbackServer mServer;
+    // Written on the server's thread; the answer reaches the test only through the socket,
+    // which orders nothing for the memory model.
+    std::mutex mSeenLock;
     std::string mBody, mAgent, mType;
 };
 
@@ -118,6 +122,7 @@ TEST_F(PostUrlTest, PostsTheFormBodyAndReadsTheAnswer)
     std::wstring response = L"untouched";
     EXPECT_EQ(kPostOk, http.PostUrl(Url(L"ok"), response));
     EXPECT_EQ(L"<string>answer</string>", response);
+    std::lock_guard<std::mutex> guard(mSeenLock);
     EXPECT_EQ("QuickCheckXML=%3ca+b%2f%3e&Second=x", mBody);
     EXPECT_EQ("QuarnRenova", mAgent);
     EXPECT_EQ("application/x-www-form-urlencoded", mType);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -245,6 +246,48 @@ TEST_F(RegistryStore, AWalkSkipsNothingWhenAKeyBehindItIsDeleted)
         }
     }
     EXPECT_EQ((std::vector<std::wstring>{L"K1", L"K2", L"K3", L"K4", L"K5"}), seen);
+}
+
+// Another process writes without a break for longer than a store is waited for: a write
+// here still gets its turn between two of its transactions.
+TEST_F(RegistryStore, AWriteGetsItsTurnDuringAnotherProcesssLongRunOfWrites)
+{
+    RegKey key;
+    ASSERT_TRUE(key.Create(RegHive::CurrentUser, L"Software\\Busy", RegView::Registry64));
+    int started[2];
+    ASSERT_EQ(0, pipe(started));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(started[0]);
+        RegKey own;
+        if (!own.Create(RegHive::CurrentUser, L"Software\\Busy\\Other", RegView::Registry64)) {
+            _exit(10);
+        }
+        bool told = false;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(25);
+        for (std::uint32_t i = 0; std::chrono::steady_clock::now() < end; ++i) {
+            if (own.WriteNumber(L"N", i) && !told) {
+                told = write(started[1], "x", 1) == 1;
+            }
+        }
+        _exit(0);
+    }
+    close(started[1]);
+    char go = 0;
+    ASSERT_EQ(1, read(started[0], &go, 1)) << "the other writer did not start";
+    close(started[0]);
+    const auto before = std::chrono::steady_clock::now();
+    const bool written = key.WriteNumber(L"V", 7);
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - before);
+    const bool otherStillWriting = waitpid(child, nullptr, WNOHANG) == 0;
+    kill(child, SIGKILL);
+    ASSERT_EQ(child, waitpid(child, nullptr, 0));
+    EXPECT_TRUE(written) << "after " << waited.count() << " ms";
+    EXPECT_TRUE(otherStillWriting) << "the write went through only once the other process had stopped";
+    std::uint32_t value = 0;
+    EXPECT_TRUE(key.ReadNumber(L"V", value));
+    EXPECT_EQ(7u, value);
 }
 
 TEST_F(RegistryStore, ABusyStoreIsWaitedFor)

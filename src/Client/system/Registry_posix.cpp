@@ -5,17 +5,22 @@
 // the spelling they were created with, as in the Windows registry. Several processes use a
 // store at once: every write is one IMMEDIATE transaction (it takes the write lock before it
 // reads, so the busy handler, not an instant SQLITE_BUSY, decides), and a busy store is
-// waited for. A store that is missing, unwritable or not a database only makes the
+// waited for: polled every millisecond or two, as a process that writes many times in a row
+// leaves the store free only for moments between its transactions. A store that is missing, unwritable or not a database only makes the
 // operations fail; it is never repaired or replaced.
 
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <chrono>
 #include <clocale>
+#include <cstdint>
 #include <cstdlib>
 #include <cwctype>
 #include <pwd.h>
+#include <random>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -34,6 +39,48 @@ struct EnumCursor {
     std::string fold;
 };
 
+// How long a busy store is waited for: long enough for another process's writes to finish,
+// short enough that a stuck store does not hold the program up for long. A writer may have
+// to wait out another process's whole run of writes, which takes seconds on a loaded machine.
+constexpr auto kReadBusyTimeout = std::chrono::seconds(5);
+constexpr auto kWriteBusyTimeout = std::chrono::seconds(20);
+constexpr auto kBusyPollMinUs = 500;
+constexpr auto kBusyPollMaxUs = 2000;
+constexpr auto kPauseAfterWrite = std::chrono::microseconds(kBusyPollMaxUs + 500);
+
+// SQLite's own busy handler sleeps up to 100 ms between tries, so a writer polling that
+// slowly almost never meets the moments between another writer's transactions and loses
+// its time-out to it. This one tries again after 0.5 to 2 ms (less than the pause each writer
+// leaves after its writes), with jitter so that two waiting processes do not stay in step.
+class BusyWait {
+public:
+    void Start(sqlite3* db, std::chrono::milliseconds timeout)
+    {
+        mTimeout = timeout;
+        sqlite3_busy_handler(db, &BusyWait::Handler, this);
+    }
+
+private:
+    static int Handler(void* self, int tries)
+    {
+        auto* wait = static_cast<BusyWait*>(self);
+        const auto now = std::chrono::steady_clock::now();
+        if (tries == 0) {
+            wait->mSince = now;
+        } else if (now - wait->mSince >= wait->mTimeout) {
+            return 0;
+        }
+        std::uniform_int_distribution<int> pause(kBusyPollMinUs, kBusyPollMaxUs);
+        std::this_thread::sleep_for(std::chrono::microseconds(pause(wait->mRandom)));
+        return 1;
+    }
+
+    std::chrono::milliseconds mTimeout{0};
+    std::chrono::steady_clock::time_point mSince;
+    std::minstd_rand mRandom{static_cast<std::minstd_rand::result_type>(getpid()) ^
+                             static_cast<std::minstd_rand::result_type>(reinterpret_cast<std::uintptr_t>(this))};
+};
+
 } // namespace
 
 struct RegKey::State {
@@ -42,14 +89,12 @@ struct RegKey::State {
     bool writable = false;
     EnumCursor subKeys;
     EnumCursor values;
+    // Owned here: SQLite calls it for this connection until the connection is closed.
+    BusyWait busy;
     ~State() { sqlite3_close_v2(db); }
 };
 
 namespace {
-
-// Long enough for another process's write to finish, short enough that a stuck store
-// does not hold the program up for long.
-constexpr int kBusyTimeoutMs = 5000;
 
 // The registry's own type numbers, so that a store reads the same in the sqlite3 shell.
 constexpr std::int64_t kTypeText = 1;   // REG_SZ
@@ -139,6 +184,10 @@ public:
             return false;
         }
         mActive = false;
+        // A moment with the store free before this process's next write: long enough for
+        // the busy handler of a waiting process to find it so, or that process would never
+        // get a turn while this one writes on.
+        std::this_thread::sleep_for(kPauseAfterWrite);
         return true;
     }
 
@@ -222,7 +271,7 @@ void MakeStoreFolder(const std::string& file, mode_t mode)
 
 // Opens a hive's store. create: the file (and folder) is made when missing. writable: the
 // store must accept writes (the library falls back to read-only on a write-protected file).
-sqlite3* OpenStore(RegHive hive, bool writable, bool create)
+sqlite3* OpenStore(RegHive hive, bool writable, bool create, BusyWait& busy)
 {
     const std::string file = RegistryStoreFile(hive);
     if (file.empty()) {
@@ -243,7 +292,7 @@ sqlite3* OpenStore(RegHive hive, bool writable, bool create)
         sqlite3_close_v2(db);
         return nullptr;
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    busy.Start(db, writable ? kWriteBusyTimeout : kReadBusyTimeout);
     return db;
 }
 
@@ -348,7 +397,7 @@ bool RegKey::Open(RegHive hive, const std::wstring& path, RegView, bool writeAcc
     const KeepLastError keep;
     Close();
     auto state = std::make_unique<State>();
-    state->db = OpenStore(hive, writeAccess, false);
+    state->db = OpenStore(hive, writeAccess, false, state->busy);
     if (!state->db) {
         return false;
     }
@@ -366,7 +415,7 @@ bool RegKey::Create(RegHive hive, const std::wstring& path, RegView)
     const KeepLastError keep;
     Close();
     auto state = std::make_unique<State>();
-    state->db = OpenStore(hive, true, true);
+    state->db = OpenStore(hive, true, true, state->busy);
     if (!state->db) {
         return false;
     }
@@ -563,7 +612,7 @@ bool DeleteRegKeyTree(RegHive hive, const std::wstring& path, RegView)
         return false;
     }
     RegKey::State store;
-    store.db = OpenStore(hive, true, false);
+    store.db = OpenStore(hive, true, false, store.busy);
     if (!store.db) {
         return false;
     }
