@@ -1,4 +1,5 @@
 #include "Client/Application.h"
+#include "Client/system/ProcessExit.h"
 #include "Client/system/ProcessArguments.h"
 
 namespace {
@@ -9,5 +10,6 @@ int main(int argc, char** argv)
 {
     qrnv::SetProcessArguments(argc, argv);
     gApplication.InitInstance();
-    return gApplication.ExitInstance();
+    // Threads of the run may still be working: end as Windows ends a process.
+    qrnv::EndProcess(static_cast<std::uint32_t>(gApplication.ExitInstance()));
 }
