@@ -25,11 +25,11 @@ constexpr char kConversions[] = "diuxXosfeEgG";
 // A modest "*" keeps the reference output small; extreme ones are for the odd inputs.
 constexpr int kStarRange = 201;
 
-std::string Reference(const std::string& spec, wchar_t conv, int lengthBits, std::uint64_t bits, double real,
+std::string Reference(const std::string& conversion, wchar_t conv, int lengthBits, std::uint64_t bits, double real,
                       const std::string& text, const std::vector<int>& stars)
 {
     std::string length = lengthBits == 16 ? "h" : lengthBits == 64 ? "ll" : "";
-    std::string fmt = spec + (std::strchr("diuxXo", static_cast<char>(conv)) ? length : "") + static_cast<char>(conv);
+    std::string fmt = conversion + (std::strchr("diuxXo", static_cast<char>(conv)) ? length : "") + static_cast<char>(conv);
     std::vector<char> out(1 << 16);
     int a = stars.size() > 0 ? stars[0] : 0;
     int b = stars.size() > 1 ? stars[1] : 0;
@@ -67,35 +67,35 @@ void OneConversion(fuzz::Reader& in)
     const bool isText = conv == L's';
     const bool isReal = std::wcschr(L"fFeEgG", conv) != nullptr;
 
-    std::string spec = "%";
-    if (flags & 1) spec += '-';
-    if (flags & 2) spec += '+';
-    if (flags & 4) spec += ' ';
+    std::string conversion = "%";
+    if (flags & 1) conversion += '-';
+    if (flags & 2) conversion += '+';
+    if (flags & 4) conversion += ' ';
     // "%#.0o" of 0: C prints "0", Microsoft describes "#" for non-zero values only; the
     // program writes no "%#o", so that corner is left unchecked.
-    if ((flags & 8) && conv != L'o') spec += '#';
-    if ((flags & 16) && !isText) spec += '0'; // "0" with "%s" means nothing in C
+    if ((flags & 8) && conv != L'o') conversion += '#';
+    if ((flags & 16) && !isText) conversion += '0'; // "0" with "%s" means nothing in C
     std::vector<int> stars;
     std::vector<FormatArg> args;
     if (widthByte & 0x80) {
-        spec += '*';
+        conversion += '*';
         stars.push_back(static_cast<int>(static_cast<std::int8_t>(in.Byte())) % kStarRange);
         args.emplace_back(stars.back());
     } else if (widthByte % 64 != 0) {
-        spec += std::to_string(widthByte % 64);
+        conversion += std::to_string(widthByte % 64);
     }
     if (precisionByte & 0x80) {
-        spec += ".*";
+        conversion += ".*";
         stars.push_back(static_cast<int>(static_cast<std::int8_t>(in.Byte())) % kStarRange);
         args.emplace_back(stars.back());
     } else if (precisionByte & 0x40) {
         // Long precisions of "%f" give digits beyond any fixed buffer.
-        spec += "." + std::to_string(isReal ? (precisionByte & 0x3F) * 13 : precisionByte & 0x3F);
+        conversion += "." + std::to_string(isReal ? (precisionByte & 0x3F) * 13 : precisionByte & 0x3F);
     }
     const char* const lengths[] = {"", "h", "l", "ll", "I64", "I32"};
     const int lengthBitsOf[] = {32, 16, 32, 64, 64, 32};
     const std::size_t li = isText || isReal ? 0 : lengthByte % 6;
-    const std::string wideSpec = spec + lengths[li] + static_cast<char>(conv);
+    const std::string wideSpec = conversion + lengths[li] + static_cast<char>(conv);
 
     const std::uint64_t bits = in.Number(8);
     double real = 0;
@@ -117,7 +117,7 @@ void OneConversion(fuzz::Reader& in)
     }
 
     const std::wstring got = FormatTextV(std::wstring(wideSpec.begin(), wideSpec.end()), args);
-    const std::string want = Reference(spec, conv, lengthBitsOf[li], bits, real, text, stars);
+    const std::string want = Reference(conversion, conv, lengthBitsOf[li], bits, real, text, stars);
     if (got != std::wstring(want.begin(), want.end())) {
         std::fprintf(stderr, "format \"%s\": got \"%s\", the C library gives \"%s\"\n", wideSpec.c_str(), fuzz::Shown(got).c_str(),
                      want.c_str());
