@@ -107,11 +107,12 @@ protected:
 
     std::wstring Url(const wchar_t* path) { return mServer.BaseUrl() + path; }
 
-    test::LoopbackServer mServer;
     // Written on the server's thread; the answer reaches the test only through the socket,
     // which orders nothing for the memory model.
     std::mutex mSeenLock;
     std::string mBody, mAgent, mType;
+    // After the state its handlers use: the server stops before that state is destroyed.
+    test::LoopbackServer mServer;
 };
 
 TEST_F(PostUrlTest, PostsTheFormBodyAndReadsTheAnswer)

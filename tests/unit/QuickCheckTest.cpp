@@ -158,11 +158,12 @@ protected:
         }
     }
 
-    test::LoopbackServer mServer;
     std::mutex mLock;
     int mStatus = 200;
     std::string mBody;
     int mRequests = 0;
+    // After the state its handlers use: the server stops before that state is destroyed.
+    test::LoopbackServer mServer;
     CmdLineInfo mCmdLine;
     QuickCheck mDriver;
 };

@@ -141,10 +141,11 @@ protected:
         return doc;
     }
 
-    test::LoopbackServer mServer;
     std::mutex mLock;
     std::vector<std::string> mPaths;
     std::string mBody;
+    // After the state its handlers use: the server stops before that state is destroyed.
+    test::LoopbackServer mServer;
 };
 
 TEST_F(WebServiceTest, PostsTheDocumentEncodedTwiceToTheMethodBelowTheDebugUrl)
