@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "Client/ProgramInfoAccess.h"
+#include "Client/service/StatusReports.h"
 #include "Client/system/Registry.h"
 #include "Client/system/TempFolder.h"
 #include "sdk/text/TextConvert.h"
@@ -34,6 +35,9 @@ ServiceFixture::ServiceFixture()
 
 ServiceFixture::~ServiceFixture()
 {
+    // A report thread nobody waits for reads the published record: it ends before the next
+    // test replaces the record.
+    EXPECT_TRUE(WaitForRunningReports(30000)) << "a status report is still running";
     ResetProgramInfoForTests();
 }
 
